@@ -1,0 +1,57 @@
+#pragma once
+// Names and texts that the system shares with the outside world: registry names, file names,
+// window class names. Changing one of these breaks a companion program or a stored setting.
+#include <cstdint>
+#include <string_view>
+
+#include "foundation/RegistryPort.h"
+
+namespace Constants {
+
+// The settings key. The leading backslash marks the path as absolute from the root.
+inline constexpr RegistryRoot SettingsRoot = RegistryRoot::LocalMachine;
+inline constexpr std::u16string_view SettingsKey = u"\\Software\\VELTRA\\Nimbello\\";
+
+// Settings values.
+inline constexpr std::u16string_view MemoryFree = u"MemoryFree";
+inline constexpr std::u16string_view MemoryMaintain = u"MemoryMaintain";
+inline constexpr std::u16string_view ExecutePeriod = u"ExecutePeriod";
+inline constexpr std::u16string_view ProcessorLimit = u"ProcessorLimit";
+inline constexpr std::u16string_view ProcessorTrigger = u"ProcessorTrigger";
+inline constexpr std::u16string_view BatteryCheck = u"BatteryCheck";
+inline constexpr std::u16string_view FullScreenCheck = u"FullScreenCheck";
+inline constexpr std::u16string_view FullScreen = u"FullScreen";
+inline constexpr std::u16string_view LoadNimbello = u"LoadNimbello";
+inline constexpr std::u16string_view DefragMemory = u"DefragMemory";
+inline constexpr std::u16string_view LoadTrayIcon = u"LoadTrayIcon";
+inline constexpr std::u16string_view BackgroundColor = u"BackgroundColor";
+inline constexpr std::u16string_view GridColor = u"GridColor";
+inline constexpr std::u16string_view BarColor = u"BarColor";
+inline constexpr std::u16string_view Language = u"Language";
+inline constexpr std::u16string_view Updated = u"Updated";
+inline constexpr std::u16string_view UpdatedDate = u"UpdatedDate";
+
+inline constexpr std::u16string_view DefaultLanguage = u"english";
+
+// Companion programs, looked for in the program folder.
+inline constexpr std::u16string_view ReleaseWorkerFile = u"NimbelloDefrag.exe";
+inline constexpr std::u16string_view MainProgramFile = u"Nimbello.exe";
+inline constexpr std::u16string_view UpdaterFile = u"NimbelloUpdate.exe";
+inline constexpr std::u16string_view HelpFile = u"Nimbello.chm";
+inline constexpr std::u16string_view HelpTopic = u"/html/main.htm";
+
+// The release worker is never asked for more than this many megabytes at once.
+inline constexpr int32_t ReleaseChunkMegabytes = 1024;
+
+// Memory class boundary, in rounded megabytes of total physical memory.
+inline constexpr int64_t LargeMemoryMegabytes = 1536;
+
+// Window class names.
+inline constexpr std::u16string_view TrayFormClass = u"TNBTrayForm";
+inline constexpr std::u16string_view TaskbarClass = u"Shell_TrayWnd";
+
+// Service.
+inline constexpr std::u16string_view ServiceName = u"Nimbello";
+inline constexpr std::u16string_view ServicesKey = u"\\SYSTEM\\CurrentControlSet\\Services\\Nimbello\\";
+
+}  // namespace Constants

@@ -1,0 +1,117 @@
+#include "foundation/CustomRegistry.h"
+
+#include <array>
+#include <vector>
+
+#include "foundation/Guard.h"
+
+namespace {
+
+// Strings of ordinary length are read without touching the heap for the query itself.
+constexpr size_t InlineStringBytes = 512;
+
+// A value that keeps growing while we read it is given up after a few tries, not chased forever.
+constexpr int StringReadAttempts = 4;
+
+bool ReadDword(RegistryPort& port, RegistryRoot root, std::u16string_view path,
+               std::u16string_view name, int32_t& out) {
+  // Room for more than 4 bytes, so a longer value is seen as one and refused.
+  std::array<std::byte, 8> buffer{};
+  const RegistryQuery q = port.QueryValue(root, path, name, buffer);
+  if (q.status != RegistryQuery::Status::Ok || q.type != RegType::Dword || q.size > 4) {
+    return false;
+  }
+  uint32_t v = 0;
+  for (uint32_t i = 0; i < q.size; ++i) {
+    v |= static_cast<uint32_t>(std::to_integer<uint8_t>(buffer[i])) << (8 * i);
+  }
+  out = static_cast<int32_t>(v);
+  return true;
+}
+
+bool IsStringType(uint32_t type) {
+  return type == RegType::Sz || type == RegType::ExpandSz;
+}
+
+}  // namespace
+
+std::u16string DecodeRegistryText(const std::byte* data, size_t size) {
+  std::u16string text;
+  for (size_t i = 0; i + 1 < size; i += 2) {
+    const auto c = static_cast<char16_t>(std::to_integer<uint8_t>(data[i]) |
+                                         (std::to_integer<uint8_t>(data[i + 1]) << 8));
+    if (c == u'\0') {
+      break;
+    }
+    text.push_back(c);
+  }
+  return text;
+}
+
+std::u16string CustomRegistry::ReadSettingString(RegistryRoot root, std::u16string_view path,
+                                                 std::u16string_view name,
+                                                 std::u16string_view fallback) const {
+  std::u16string text = guarded_or(std::u16string(), [&] {
+    std::array<std::byte, InlineStringBytes> inline_buffer{};
+    RegistryQuery q = port_.QueryValue(root, path, name, inline_buffer);
+    if (q.status == RegistryQuery::Status::Ok) {
+      return IsStringType(q.type) ? DecodeRegistryText(inline_buffer.data(), q.size)
+                                  : std::u16string();
+    }
+    std::vector<std::byte> heap_buffer;
+    for (int attempt = 0; attempt < StringReadAttempts; ++attempt) {
+      if (q.status != RegistryQuery::Status::MoreData || !IsStringType(q.type)) {
+        return std::u16string();
+      }
+      heap_buffer.assign(q.size, std::byte{0});
+      q = port_.QueryValue(root, path, name, heap_buffer);
+      if (q.status == RegistryQuery::Status::Ok) {
+        return IsStringType(q.type) ? DecodeRegistryText(heap_buffer.data(), q.size)
+                                    : std::u16string();
+      }
+    }
+    return std::u16string();
+  });
+  if (text.empty()) {
+    return std::u16string(fallback);
+  }
+  return text;
+}
+
+int32_t CustomRegistry::ReadSettingInteger(RegistryRoot root, std::u16string_view path,
+                                           std::u16string_view name, int32_t fallback) const {
+  return guarded_or(fallback, [&] {
+    int32_t v = 0;
+    return ReadDword(port_, root, path, name, v) ? v : fallback;
+  });
+}
+
+bool CustomRegistry::ReadSettingBool(RegistryRoot root, std::u16string_view path,
+                                     std::u16string_view name, bool fallback) const {
+  return guarded_or(fallback, [&] {
+    int32_t v = 0;
+    return ReadDword(port_, root, path, name, v) ? v != 0 : fallback;
+  });
+}
+
+void CustomRegistry::WriteSettingString(RegistryRoot root, std::u16string_view path,
+                                        std::u16string_view name,
+                                        std::u16string_view value) const {
+  guarded([&] {
+    std::vector<std::byte> data((value.size() + 1) * 2, std::byte{0});
+    for (size_t i = 0; i < value.size(); ++i) {
+      data[2 * i] = static_cast<std::byte>(value[i] & 0xFF);
+      data[2 * i + 1] = static_cast<std::byte>(value[i] >> 8);
+    }
+    port_.SetValue(root, path, name, RegType::Sz, data);
+  });
+}
+
+void CustomRegistry::WriteSettingBool(RegistryRoot root, std::u16string_view path,
+                                      std::u16string_view name, bool value) const {
+  guarded([&] {
+    const std::array<std::byte, 4> data{static_cast<std::byte>(value ? 1 : 0), std::byte{0},
+                                        std::byte{0}, std::byte{0}};
+    port_.SetValue(root, path, name, RegType::Dword, data);
+  });
+}

@@ -1,0 +1,55 @@
+#pragma once
+// The settings store. Every use opens the key, reads or writes one value and closes it again, so a
+// change made by another program counts at the next read. No operation reports a failure: reads
+// fall back to their defaults, writes leave the registry as it was.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "foundation/Constants.h"
+#include "foundation/RegistryPort.h"
+
+class CustomRegistry {
+ public:
+  explicit CustomRegistry(RegistryPort& port) : port_(port) {}
+
+  // A string: REG_SZ or REG_EXPAND_SZ (unexpanded), up to its first NUL, not empty.
+  std::u16string ReadSettingString(RegistryRoot root, std::u16string_view path,
+                                   std::u16string_view name, std::u16string_view fallback) const;
+  // An integer: REG_DWORD of at most 4 bytes, as a signed 32-bit number.
+  int32_t ReadSettingInteger(RegistryRoot root, std::u16string_view path, std::u16string_view name,
+                             int32_t fallback) const;
+  // A boolean: as an integer, true when not 0.
+  bool ReadSettingBool(RegistryRoot root, std::u16string_view path, std::u16string_view name,
+                       bool fallback) const;
+  // REG_SZ with its terminating NUL.
+  void WriteSettingString(RegistryRoot root, std::u16string_view path, std::u16string_view name,
+                          std::u16string_view value) const;
+  // REG_DWORD 1 or 0.
+  void WriteSettingBool(RegistryRoot root, std::u16string_view path, std::u16string_view name,
+                        bool value) const;
+
+  // The same operations on the settings key.
+  std::u16string ReadSettingString(std::u16string_view name, std::u16string_view fallback) const {
+    return ReadSettingString(Constants::SettingsRoot, Constants::SettingsKey, name, fallback);
+  }
+  int32_t ReadSettingInteger(std::u16string_view name, int32_t fallback) const {
+    return ReadSettingInteger(Constants::SettingsRoot, Constants::SettingsKey, name, fallback);
+  }
+  bool ReadSettingBool(std::u16string_view name, bool fallback) const {
+    return ReadSettingBool(Constants::SettingsRoot, Constants::SettingsKey, name, fallback);
+  }
+  void WriteSettingString(std::u16string_view name, std::u16string_view value) const {
+    WriteSettingString(Constants::SettingsRoot, Constants::SettingsKey, name, value);
+  }
+  void WriteSettingBool(std::u16string_view name, bool value) const {
+    WriteSettingBool(Constants::SettingsRoot, Constants::SettingsKey, name, value);
+  }
+
+ private:
+  RegistryPort& port_;
+};
+
+// Decoding of stored bytes, shared by the reads above and by anything that inspects raw values.
+// Text of REG_SZ/REG_EXPAND_SZ data: UTF-16LE up to the first NUL; an odd last byte is ignored.
+std::u16string DecodeRegistryText(const std::byte* data, size_t size);

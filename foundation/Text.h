@@ -1,0 +1,20 @@
+#pragma once
+// Text helpers shared by both programs. Case folding touches the ASCII letters A to Z only.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+constexpr char16_t LowerAsciiChar(char16_t c) {
+  return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + (u'a' - u'A')) : c;
+}
+
+std::u16string LowerAscii(std::u16string_view text);
+
+bool EqualsIgnoreAsciiCase(std::u16string_view a, std::u16string_view b);
+
+// Digits only, with a leading "-" for a negative number.
+std::u16string DecimalText(int64_t value);
+
+// For messages and logs; invalid sequences become U+FFFD.
+std::string ToUtf8(std::u16string_view text);
+std::u16string FromUtf8(std::string_view text);

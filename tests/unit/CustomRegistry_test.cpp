@@ -1,0 +1,158 @@
+#include "foundation/CustomRegistry.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/fakes/FakeRegistry.h"
+
+namespace {
+
+std::vector<std::byte> Bytes(std::initializer_list<int> values) {
+  std::vector<std::byte> out;
+  for (int v : values) {
+    out.push_back(static_cast<std::byte>(v));
+  }
+  return out;
+}
+
+std::vector<std::byte> Utf16(std::u16string_view text, bool nul = true) {
+  std::vector<std::byte> out;
+  for (char16_t c : text) {
+    out.push_back(static_cast<std::byte>(c & 0xFF));
+    out.push_back(static_cast<std::byte>(c >> 8));
+  }
+  if (nul) {
+    out.push_back(std::byte{0});
+    out.push_back(std::byte{0});
+  }
+  return out;
+}
+
+struct IntegerCase {
+  const char* what;
+  bool present;
+  uint32_t type;
+  std::vector<std::byte> data;
+  int32_t expected;  // with the default 77
+};
+
+TEST(CustomRegistryIntegerRead, EveryTypeAndSize) {
+  const std::vector<IntegerCase> cases = {
+      {"missing", false, 0, {}, 77},
+      {"dword 50", true, RegType::Dword, Bytes({50, 0, 0, 0}), 50},
+      {"dword 0xFFFFFFFF is -1", true, RegType::Dword, Bytes({255, 255, 255, 255}), -1},
+      {"dword 0", true, RegType::Dword, Bytes({0, 0, 0, 0}), 0},
+      {"dword of 2 bytes fits", true, RegType::Dword, Bytes({7, 1}), 263},
+      {"dword of 5 bytes does not fit", true, RegType::Dword, Bytes({1, 0, 0, 0, 0}), 77},
+      {"dword of 1 MB", true, RegType::Dword, std::vector<std::byte>(1 << 20), 77},
+      {"sz holding digits", true, RegType::Sz, Utf16(u"50"), 77},
+      {"qword", true, RegType::Qword, Bytes({5, 0, 0, 0, 0, 0, 0, 0}), 77},
+      {"binary of 4 bytes", true, RegType::Binary, Bytes({5, 0, 0, 0}), 77},
+      {"multi sz", true, RegType::MultiSz, Utf16(u"5\0", true), 77},
+      {"none type", true, RegType::None, Bytes({5, 0, 0, 0}), 77},
+  };
+  for (const auto& c : cases) {
+    FakeRegistry reg;
+    if (c.present) {
+      reg.PutRaw(u"MemoryFree", c.type, c.data);
+    }
+    CustomRegistry settings(reg);
+    EXPECT_EQ(settings.ReadSettingInteger(u"MemoryFree", 77), c.expected) << c.what;
+  }
+}
+
+TEST(CustomRegistryBoolRead, NonZeroIsTrueOtherTypesGiveDefault) {
+  struct Case {
+    const char* what;
+    uint32_t type;
+    std::vector<std::byte> data;
+    bool fallback;
+    bool expected;
+  };
+  const std::vector<Case> cases = {
+      {"2 is true", RegType::Dword, Bytes({2, 0, 0, 0}), false, true},
+      {"0 is false", RegType::Dword, Bytes({0, 0, 0, 0}), true, false},
+      {"high bit only", RegType::Dword, Bytes({0, 0, 0, 0x80}), false, true},
+      {"sz 1 gives default", RegType::Sz, Utf16(u"1"), false, false},
+      {"binary gives default", RegType::Binary, Bytes({1, 0, 0, 0}), true, true},
+  };
+  for (const auto& c : cases) {
+    FakeRegistry reg;
+    reg.PutRaw(u"FullScreen", c.type, c.data);
+    CustomRegistry settings(reg);
+    EXPECT_EQ(settings.ReadSettingBool(u"FullScreen", c.fallback), c.expected) << c.what;
+  }
+}
+
+TEST(CustomRegistryStringRead, TypesEmptinessAndFirstNul) {
+  struct Case {
+    const char* what;
+    uint32_t type;
+    std::vector<std::byte> data;
+    std::u16string expected;  // default "english"
+  };
+  std::vector<std::byte> odd = Utf16(u"french", false);
+  odd.push_back(std::byte{0x41});
+  std::vector<std::byte> long_text;
+  const std::u16string long_value(300000, u'x');
+  long_text = Utf16(long_value);
+  const std::vector<Case> cases = {
+      {"plain", RegType::Sz, Utf16(u"french"), u"french"},
+      {"expand sz unexpanded", RegType::ExpandSz, Utf16(u"%LANG%"), u"%LANG%"},
+      {"empty gives default", RegType::Sz, Utf16(u""), u"english"},
+      {"no data gives default", RegType::Sz, {}, u"english"},
+      {"ends at first NUL", RegType::Sz, Utf16(std::u16string(u"fr\0ench", 7)), u"fr"},
+      {"leading NUL gives default", RegType::Sz, Utf16(std::u16string(u"\0x", 2)), u"english"},
+      {"without terminating NUL", RegType::Sz, Utf16(u"french", false), u"french"},
+      {"odd byte count", RegType::Sz, odd, u"french"},
+      {"dword gives default", RegType::Dword, Bytes({1, 0, 0, 0}), u"english"},
+      {"multi sz gives default", RegType::MultiSz, Utf16(u"a"), u"english"},
+      {"binary gives default", RegType::Binary, Utf16(u"a"), u"english"},
+      {"qword gives default", RegType::Qword, Bytes({1, 0, 0, 0, 0, 0, 0, 0}), u"english"},
+      {"600 kB text", RegType::Sz, long_text, long_value},
+  };
+  for (const auto& c : cases) {
+    FakeRegistry reg;
+    reg.PutRaw(u"Language", c.type, c.data);
+    CustomRegistry settings(reg);
+    EXPECT_EQ(settings.ReadSettingString(u"Language", u"english"), c.expected) << c.what;
+  }
+}
+
+TEST(CustomRegistryRead, MissingKeyGivesEveryDefaultAndCreatesNothing) {
+  FakeRegistry reg;
+  CustomRegistry settings(reg);
+  EXPECT_EQ(settings.ReadSettingString(u"Language", u"english"), u"english");
+  EXPECT_EQ(settings.ReadSettingInteger(u"ExecutePeriod", 5), 5);
+  EXPECT_TRUE(settings.ReadSettingBool(u"LoadNimbello", true));
+  EXPECT_FALSE(reg.KeyExists(RegistryRoot::LocalMachine, u"Software\\VELTRA\\Nimbello"));
+}
+
+TEST(CustomRegistryWrite, StoresExactBytesAndCreatesWholePath) {
+  FakeRegistry reg;
+  CustomRegistry settings(reg);
+  settings.WriteSettingBool(u"FullScreen", true);
+  settings.WriteSettingBool(u"DefragMemory", false);
+  settings.WriteSettingString(u"UpdatedDate", u"12/9/2026 6:58:19 PM");
+  EXPECT_TRUE(reg.KeyExists(RegistryRoot::LocalMachine, u"Software"));
+  EXPECT_TRUE(reg.KeyExists(RegistryRoot::LocalMachine, u"Software\\VELTRA"));
+  ASSERT_NE(reg.Find(u"FullScreen"), nullptr);
+  EXPECT_EQ(reg.Find(u"FullScreen")->type, RegType::Dword);
+  EXPECT_EQ(reg.Find(u"FullScreen")->data, Bytes({1, 0, 0, 0}));
+  EXPECT_EQ(reg.Find(u"DefragMemory")->data, Bytes({0, 0, 0, 0}));
+  EXPECT_EQ(reg.Find(u"UpdatedDate")->type, RegType::Sz);
+  EXPECT_EQ(reg.Find(u"UpdatedDate")->data, Utf16(u"12/9/2026 6:58:19 PM"));
+  settings.WriteSettingString(u"Language", u"");
+  EXPECT_EQ(reg.Find(u"Language")->data, Bytes({0, 0}));
+}
+
+TEST(CustomRegistryWrite, RefusedWriteChangesNothingAndReturns) {
+  FakeRegistry reg;
+  reg.PutDword(u"FullScreen", 0);
+  reg.DenyWrites(RegistryRoot::LocalMachine, u"Software\\VELTRA\\Nimbello");
+  CustomRegistry settings(reg);
+  settings.WriteSettingBool(u"FullScreen", true);
+  EXPECT_EQ(reg.Dword(u"FullScreen"), 0u);
+  EXPECT_EQ(reg.writes, 0u);
+}
+
+}  // namespace

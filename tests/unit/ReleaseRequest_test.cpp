@@ -1,0 +1,191 @@
+#include "foundation/ReleaseRequest.h"
+
+#include <gtest/gtest.h>
+
+#include "foundation/RAM.h"
+#include "foundation/Shell.h"
+#include "foundation/WindowsVersion.h"
+#include "tests/fakes/FakeLauncher.h"
+#include "tests/fakes/FakeRegistry.h"
+#include "tests/fakes/FakeSystemInfo.h"
+
+namespace {
+
+constexpr int64_t MB = 1024 * 1024;
+
+TEST(MemoryClass, BoundaryRoundsHalfToEven) {
+  struct Case {
+    long double megabytes;
+    bool large;
+  };
+  const Case cases[] = {{0, false},      {1024, false},    {1534.5L, false}, {1535.25L, false},
+                        {1535.5L, true}, {1536, true},     {1536.5L, true},  {2048, true}};
+  for (const auto& c : cases) {
+    const auto bytes = static_cast<int64_t>(c.megabytes * MB);
+    EXPECT_EQ(IsLargeMemoryClass(bytes), c.large) << static_cast<double>(c.megabytes);
+  }
+}
+
+TEST(ReleaseAmount, DivisionFirstAndHalfToEven) {
+  struct Case {
+    int32_t percent;
+    int64_t total;
+    int64_t bytes;
+    int32_t megabytes;
+  };
+  const Case cases[] = {
+      {40, 1024 * MB, 429496730, 410},  {60, 2048 * MB, 1288490189, 1229},
+      {60, 4096 * MB, -1, 2458},        {50, 1025 * MB, 537395200, 512},
+      {50, 1027 * MB, -1, 514},         {150, 1024 * MB, -1, 1536},
+      {0, 4096 * MB, 0, 0},             {40, 0, 0, 0},
+      {-3, 100 * MB, -1, -3},           {20, 1024 * MB, 214748365, 205},
+  };
+  for (const auto& c : cases) {
+    if (c.bytes >= 0) {
+      EXPECT_EQ(PercentOfBytes(c.percent, c.total), c.bytes) << c.percent << "% of " << c.total;
+    }
+    EXPECT_EQ(GetReleaseMegabytes(c.percent, c.total), c.megabytes)
+        << c.percent << "% of " << c.total;
+  }
+}
+
+TEST(ReleaseAmount, AbsurdPercentFailsInsteadOfWrapping) {
+  EXPECT_THROW(GetReleaseMegabytes(2147483647, 64LL * 1024 * MB), std::range_error);
+}
+
+TEST(RequestMemoryRelease, ChunksOf1024WithRemainderLast) {
+  struct Case {
+    int32_t megabytes;
+    std::vector<std::u16string> arguments;
+  };
+  const std::vector<Case> cases = {
+      {410, {u"410"}},
+      {1229, {u"1024", u"205"}},
+      {2458, {u"1024", u"1024", u"410"}},
+      {1024, {u"1024"}},
+      {1025, {u"1024", u"1"}},
+      {2048, {u"1024", u"1024"}},
+      {0, {u"0"}},
+      {-3, {u"-3"}},
+      {-2147483647 - 1, {u"-2147483648"}},
+      {1536, {u"1024", u"512"}},
+  };
+  for (const auto& c : cases) {
+    FakeLauncher launcher;
+    RequestMemoryRelease(launcher, c.megabytes);
+    EXPECT_EQ(launcher.WorkerArguments(), c.arguments) << c.megabytes;
+    for (const auto& s : launcher.starts) {
+      EXPECT_TRUE(s.owned);
+      EXPECT_EQ(s.file, u"C:\\Program Files\\Nimbello\\NimbelloDefrag.exe");
+    }
+  }
+}
+
+TEST(RequestMemoryRelease, ManyChunksEndWithTheRemainder) {
+  FakeLauncher launcher;
+  RequestMemoryRelease(launcher, 1000000);
+  const auto args = launcher.WorkerArguments();
+  ASSERT_EQ(args.size(), 977u);
+  EXPECT_EQ(args[975], u"1024");
+  EXPECT_EQ(args.back(), u"576");
+}
+
+TEST(MemoryFreeNow, UsesClassDefaultOrSettingOnFreshTotal) {
+  struct Case {
+    const char* what;
+    int64_t total;
+    std::optional<uint32_t> memoryFree;
+    std::vector<std::u16string> arguments;
+  };
+  const std::vector<Case> cases = {
+      {"1 GB default", 1024 * MB, std::nullopt, {u"410"}},
+      {"2 GB default", 2048 * MB, std::nullopt, {u"1024", u"205"}},
+      {"4 GB default", 4096 * MB, std::nullopt, {u"1024", u"1024", u"410"}},
+      {"no figure", 0, std::nullopt, {u"0"}},
+      {"setting 50 on 1025 MB", 1025 * MB, 50u, {u"512"}},
+      {"negative setting", 100 * MB, static_cast<uint32_t>(-3), {u"-3"}},
+  };
+  for (const auto& c : cases) {
+    FakeRegistry reg;
+    if (c.memoryFree) {
+      reg.PutDword(u"MemoryFree", *c.memoryFree);
+    }
+    FakeSystemInfo sys;
+    sys.SetMemory(static_cast<uint64_t>(c.total), 0);
+    FakeLauncher launcher;
+    MemoryFreeNow(CustomRegistry(reg), sys, launcher);
+    EXPECT_EQ(launcher.WorkerArguments(), c.arguments) << c.what;
+    EXPECT_EQ(sys.memoryQueries, 2) << c.what << ": class reading, then a fresh total";
+  }
+}
+
+TEST(MemoryFreeNow, ClassFromFirstReadingAmountFromSecond) {
+  FakeRegistry reg;
+  FakeSystemInfo sys;
+  sys.memorySequence = {{1024 * MB, 0}, {2048 * MB, 0}};
+  FakeLauncher launcher;
+  MemoryFreeNow(CustomRegistry(reg), sys, launcher);
+  // Small class (40 %) applied to the second reading of 2048 MB.
+  EXPECT_EQ(launcher.WorkerArguments(), (std::vector<std::u16string>{u"819"}));
+}
+
+TEST(MemoryFreeNow, FailingStartEndsQuietly) {
+  FakeRegistry reg;
+  FakeSystemInfo sys;
+  sys.SetMemory(4096 * MB, 0);
+  FakeLauncher launcher;
+  launcher.failStarts = true;
+  EXPECT_NO_THROW(MemoryFreeNow(CustomRegistry(reg), sys, launcher));
+}
+
+TEST(PhysicalMemory, NegativeAndMissingFiguresAreZero) {
+  FakeSystemInfo sys;
+  sys.SetMemory(0x8000000000000000ull, 0xFFFFFFFFFFFFFFFFull);
+  EXPECT_EQ(GetTotalPhysicalMemory(sys), 0);
+  EXPECT_EQ(GetAvailablePhysicalMemory(sys), 0);
+  sys.SetMemory(0x7FFFFFFFFFFFFFFFull, 12345);
+  EXPECT_EQ(GetTotalPhysicalMemory(sys), 0x7FFFFFFFFFFFFFFFll);
+  EXPECT_EQ(GetAvailablePhysicalMemory(sys), 12345);
+  sys.memory.reset();
+  EXPECT_EQ(GetTotalPhysicalMemory(sys), 0);
+  EXPECT_EQ(GetAvailablePhysicalMemory(sys), 0);
+}
+
+TEST(WindowsVersionCode, ClassificationTable) {
+  struct Case {
+    uint32_t major, minor;
+    uint8_t product;
+    int32_t code;
+  };
+  const Case cases[] = {
+      {5, 0, 1, 0},  {5, 1, 1, 1},  {5, 2, 3, 2},  {5, 3, 1, -1}, {6, 0, 1, 3},
+      {6, 0, 3, 4},  {6, 0, 2, -1}, {6, 0, 0, -1}, {6, 1, 1, 5},  {6, 1, 3, 5},
+      {6, 2, 1, -1}, {6, 3, 1, -1}, {10, 0, 1, -1}, {4, 0, 1, -1}, {0, 0, 0, -1},
+  };
+  for (const auto& c : cases) {
+    FakeSystemInfo sys;
+    sys.SetVersion(c.major, c.minor, c.product);
+    EXPECT_EQ(GetWindowsVersionCode(sys), c.code) << c.major << "." << c.minor << "/" << +c.product;
+  }
+}
+
+TEST(WindowsVersionCode, FallsBackToBasicRecordWithProductTypeZero) {
+  FakeSystemInfo sys;
+  sys.versionBasic = VersionRecord{6, 0, 1};  // a basic record never carries a product type
+  EXPECT_EQ(GetWindowsVersionCode(sys), -1);
+  EXPECT_EQ(sys.versionQueries, (std::vector<uint32_t>{284, 276}));
+  sys.versionBasic = VersionRecord{6, 1, 0};
+  EXPECT_EQ(GetWindowsVersionCode(sys), 5);
+  sys.versionBasic.reset();
+  EXPECT_EQ(GetWindowsVersionCode(sys), -1);
+}
+
+TEST(ShellHelp, LocationNamesTopicAndWindow) {
+  FakeLauncher launcher;
+  ShowHelpTopic(launcher, u"Nimbello.chm", u"/html/main.htm");
+  ASSERT_EQ(launcher.helpTopics.size(), 1u);
+  EXPECT_EQ(launcher.helpTopics[0],
+            u"C:\\Program Files\\Nimbello\\Nimbello.chm::/html/main.htm>HelpWindow");
+}
+
+}  // namespace
