@@ -25,4 +25,8 @@ class SystemInfoPort {
   // GetVersionExW on a zero-filled record whose size field is recordSize (284 for the extended
   // record, 276 for the basic one). Nothing when the call fails.
   virtual std::optional<VersionRecord> QueryVersion(uint32_t recordSize) = 0;
+
+  // ACLineStatus of GetSystemPowerStatus (0 offline, 1 online, 255 unknown). Nothing when the
+  // call fails.
+  virtual std::optional<uint8_t> QueryACLineStatus() = 0;
 };

@@ -29,6 +29,13 @@ class FakeSystemInfo : public SystemInfoPort {
     return recordSize == 284 ? versionEx : versionBasic;
   }
 
+  std::optional<uint8_t> acLineStatus = 1;
+  int powerQueries = 0;
+  std::optional<uint8_t> QueryACLineStatus() override {
+    ++powerQueries;
+    return acLineStatus;
+  }
+
   void SetMemory(uint64_t total, uint64_t available) { memory = MemoryStatus{total, available}; }
   void SetVersion(uint32_t major, uint32_t minor, uint8_t productType = 1) {
     versionEx = VersionRecord{major, minor, productType};

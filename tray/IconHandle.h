@@ -1,0 +1,3 @@
+#pragma once
+// An icon made by the platform, opaque to the core; nullptr stands for none.
+using IconHandle = void*;
