@@ -1,0 +1,57 @@
+#include "foundation/win32/Win32Launcher.h"
+
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+#include "foundation/win32/WideText.h"
+
+std::u16string Win32Launcher::ProgramFolder() {
+  std::vector<wchar_t> path(MAX_PATH);
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) {
+      return std::u16string();
+    }
+    if (n < path.size()) {
+      std::wstring_view full(path.data(), n);
+      const size_t slash = full.find_last_of(L"\\/");
+      return FromWide(slash == std::wstring_view::npos ? std::wstring_view()
+                                                       : full.substr(0, slash + 1));
+    }
+    if (path.size() >= 32768) {
+      return std::u16string();
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+void Win32Launcher::ShellOpen(bool owned, std::u16string_view file,
+                              std::u16string_view parameters) {
+  const std::wstring w_file = Wide(file);
+  const std::wstring w_parameters = Wide(parameters);
+  ShellExecuteW(owned ? owner_ : nullptr, L"open", w_file.c_str(), w_parameters.c_str(), nullptr,
+                SW_SHOW);
+}
+
+void Win32Launcher::HtmlHelpDisplayTopic(std::u16string_view location) {
+  if (html_help_ == nullptr) {
+    if (help_library_ == nullptr) {
+      help_library_ = LoadLibraryW(L"hhctrl.ocx");
+      if (help_library_ == nullptr) {
+        return;
+      }
+    }
+    // Only a control that offers both entry points is taken as the help viewer.
+    const FARPROC ansi = GetProcAddress(help_library_, "HtmlHelpA");
+    const FARPROC wide = GetProcAddress(help_library_, "HtmlHelpW");
+    if (ansi == nullptr || wide == nullptr) {
+      return;
+    }
+    html_help_ = reinterpret_cast<HtmlHelpFn>(reinterpret_cast<void*>(wide));
+  }
+  const std::wstring w_location = Wide(location);
+  constexpr UINT HhDisplayTopic = 0;
+  html_help_(GetDesktopWindow(), w_location.c_str(), HhDisplayTopic, 0);
+}

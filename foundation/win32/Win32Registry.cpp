@@ -1,0 +1,84 @@
+#include "foundation/win32/Win32Registry.h"
+
+#include <windows.h>
+
+#include <array>
+#include <string>
+
+#include "foundation/win32/UniqueHandle.h"
+
+namespace {
+
+HKEY RootKey(RegistryRoot root) {
+  return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<uint32_t>(root)));
+}
+
+// Names and paths are short: copy them NUL-terminated onto the stack, so an ordinary read costs
+// no heap allocation. Longer ones go to the heap.
+class WideZ {
+ public:
+  explicit WideZ(std::u16string_view text) {
+    if (text.size() < inline_.size()) {
+      std::copy(text.begin(), text.end(), inline_.begin());
+      inline_[text.size()] = 0;
+      ptr_ = inline_.data();
+    } else {
+      heap_.assign(text.begin(), text.end());
+      ptr_ = heap_.c_str();
+    }
+  }
+  const wchar_t* get() const { return ptr_; }
+
+ private:
+  std::array<wchar_t, 128> inline_{};
+  std::wstring heap_;
+  const wchar_t* ptr_ = nullptr;
+};
+
+std::u16string_view Relative(std::u16string_view path) {
+  while (!path.empty() && path.front() == u'\\') {
+    path.remove_prefix(1);
+  }
+  return path;
+}
+
+}  // namespace
+
+RegistryQuery Win32Registry::QueryValue(RegistryRoot root, std::u16string_view path,
+                                        std::u16string_view name, std::span<std::byte> buffer) {
+  RegistryQuery q;
+  const WideZ key_path(Relative(path));
+  UniqueHKey key;
+  if (RegOpenKeyExW(RootKey(root), key_path.get(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) {
+    return q;
+  }
+  const WideZ value_name(name);
+  DWORD type = REG_NONE;
+  DWORD size = static_cast<DWORD>(buffer.size());
+  const LONG rc = RegQueryValueExW(key.get(), value_name.get(), nullptr, &type,
+                                   reinterpret_cast<BYTE*>(buffer.data()), &size);
+  if (rc == ERROR_SUCCESS) {
+    q.status = RegistryQuery::Status::Ok;
+  } else if (rc == ERROR_MORE_DATA) {
+    q.status = RegistryQuery::Status::MoreData;
+  } else {
+    return q;
+  }
+  q.type = type;
+  q.size = size;
+  return q;
+}
+
+bool Win32Registry::SetValue(RegistryRoot root, std::u16string_view path, std::u16string_view name,
+                             uint32_t type, std::span<const std::byte> data) {
+  const WideZ key_path(Relative(path));
+  UniqueHKey key;
+  if (RegCreateKeyExW(RootKey(root), key_path.get(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
+                      nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  const WideZ value_name(name);
+  return RegSetValueExW(key.get(), value_name.get(), 0, type,
+                        reinterpret_cast<const BYTE*>(data.data()),
+                        static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
+}

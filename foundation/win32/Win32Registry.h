@@ -1,0 +1,12 @@
+#pragma once
+#include "foundation/RegistryPort.h"
+
+// The settings store's view of the real registry. Paths given with a leading backslash are opened
+// relative to the root, which is what the leading backslash means.
+class Win32Registry : public RegistryPort {
+ public:
+  RegistryQuery QueryValue(RegistryRoot root, std::u16string_view path, std::u16string_view name,
+                           std::span<std::byte> buffer) override;
+  bool SetValue(RegistryRoot root, std::u16string_view path, std::u16string_view name,
+                uint32_t type, std::span<const std::byte> data) override;
+};
