@@ -1,0 +1,158 @@
+// The settings store against the real registry: values written by the registry functions and by
+// the reg tool, every type and size, a missing key, writes that create the path, a refused write.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+#include <aclapi.h>
+
+#include <string>
+#include <vector>
+
+#include "foundation/CustomRegistry.h"
+#include "foundation/win32/WideText.h"
+#include "foundation/win32/Win32Registry.h"
+#include "win32/support/WineTestSupport.h"
+
+namespace {
+
+// Each test program gets its own key, so the tests never touch the real settings.
+class RegistryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sub_ = L"Software\\VELTRA\\NimbelloTest" + std::to_wstring(GetCurrentProcessId());
+    path_ = u"\\" + FromWide(sub_) + u"\\";
+  }
+  void TearDown() override { RegDeleteTreeW(HKEY_LOCAL_MACHINE, sub_.c_str()); }
+
+  void Put(const wchar_t* name, DWORD type, const void* data, DWORD size) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, sub_.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                              &key, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+  }
+  void PutText(const wchar_t* name, DWORD type, const std::wstring& text, bool nul = true) {
+    Put(name, type, text.c_str(), static_cast<DWORD>((text.size() + (nul ? 1 : 0)) * 2));
+  }
+  std::vector<BYTE> Raw(const wchar_t* name, DWORD* type) {
+    std::vector<BYTE> data(4096);
+    DWORD size = static_cast<DWORD>(data.size());
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, sub_.c_str(), name, RRF_RT_ANY | RRF_NOEXPAND, type,
+                     data.data(), &size) != ERROR_SUCCESS) {
+      return {};
+    }
+    data.resize(size);
+    return data;
+  }
+
+  int32_t Int(const char16_t* name, int32_t fallback) {
+    return store_.ReadSettingInteger(RegistryRoot::LocalMachine, path_, name, fallback);
+  }
+  std::u16string Text(const char16_t* name, const char16_t* fallback) {
+    return store_.ReadSettingString(RegistryRoot::LocalMachine, path_, name, fallback);
+  }
+  bool Bool(const char16_t* name, bool fallback) {
+    return store_.ReadSettingBool(RegistryRoot::LocalMachine, path_, name, fallback);
+  }
+
+  std::wstring sub_;
+  std::u16string path_;
+  Win32Registry registry_;
+  CustomRegistry store_{registry_};
+};
+
+TEST_F(RegistryTest, MissingKeyGivesDefaultsAndWriteCreatesWholePath) {
+  EXPECT_EQ(Int(u"MemoryFree", 40), 40);
+  EXPECT_EQ(Text(u"Language", u"english"), u"english");
+  EXPECT_TRUE(Bool(u"LoadNimbello", true));
+  HKEY key = nullptr;
+  EXPECT_NE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, sub_.c_str(), 0, KEY_READ, &key), ERROR_SUCCESS);
+
+  store_.WriteSettingBool(RegistryRoot::LocalMachine, path_, u"FullScreen", true);
+  DWORD type = 0;
+  const auto data = Raw(L"FullScreen", &type);
+  EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+  EXPECT_EQ(data, (std::vector<BYTE>{1, 0, 0, 0}));
+
+  store_.WriteSettingString(RegistryRoot::LocalMachine, path_, u"UpdatedDate", u"12/9/2026");
+  const auto text = Raw(L"UpdatedDate", &type);
+  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(text.size(), 20u) << "(9 characters + NUL) x 2 bytes";
+  EXPECT_EQ(Text(u"UpdatedDate", u"x"), u"12/9/2026");
+}
+
+TEST_F(RegistryTest, EveryTypeReadsAsTheStoreRulesSay) {
+  const DWORD two = 2, minus_one = 0xFFFFFFFF;
+  const unsigned long long qword = 50;
+  const BYTE binary[4] = {50, 0, 0, 0};
+  const BYTE odd[5] = {'f', 0, 'r', 0, 'x'};
+  const std::wstring multi(L"french\0\0", 8);
+  Put(L"Two", REG_DWORD, &two, 4);
+  Put(L"MinusOne", REG_DWORD, &minus_one, 4);
+  Put(L"Qword", REG_QWORD, &qword, 8);
+  Put(L"Binary", REG_BINARY, binary, 4);
+  Put(L"Odd", REG_SZ, odd, 5);
+  Put(L"Multi", REG_MULTI_SZ, multi.c_str(), static_cast<DWORD>(multi.size() * 2));
+  PutText(L"Digits", REG_SZ, L"50");
+  PutText(L"Empty", REG_SZ, L"");
+  PutText(L"Expand", REG_EXPAND_SZ, L"%SystemRoot%\\x");
+  PutText(L"NoNul", REG_SZ, L"french", false);
+  PutText(L"InnerNul", REG_SZ, std::wstring(L"fr\0ench", 7));
+  const std::wstring megabyte(512 * 1024, L'x');
+  PutText(L"Huge", REG_SZ, megabyte);
+
+  EXPECT_EQ(Int(u"Two", 7), 2);
+  EXPECT_TRUE(Bool(u"Two", false));
+  EXPECT_EQ(Int(u"MinusOne", 7), -1);
+  EXPECT_EQ(Int(u"Qword", 7), 7);
+  EXPECT_EQ(Int(u"Binary", 7), 7);
+  EXPECT_EQ(Int(u"Digits", 7), 7);
+  EXPECT_EQ(Text(u"Two", u"d"), u"d");
+  EXPECT_EQ(Text(u"Multi", u"d"), u"d");
+  EXPECT_EQ(Text(u"Binary", u"d"), u"d");
+  EXPECT_EQ(Text(u"Empty", u"d"), u"d");
+  EXPECT_EQ(Text(u"Expand", u"d"), u"%SystemRoot%\\x");
+  EXPECT_EQ(Text(u"NoNul", u"d"), u"french");
+  EXPECT_EQ(Text(u"InnerNul", u"d"), u"fr");
+  EXPECT_EQ(Text(u"Odd", u"d"), u"fr");
+  EXPECT_EQ(Text(u"Huge", u"d").size(), megabyte.size());
+}
+
+TEST_F(RegistryTest, ValuesWrittenByTheRegToolReadBack) {
+  const std::wstring key = L"HKLM\\" + sub_;
+  struct Case {
+    std::wstring args;
+  };
+  const std::wstring reg = L"reg.exe add \"" + key + L"\" /f /v ";
+  ASSERT_EQ(wine_test::Run(reg + L"Period /t REG_DWORD /d 4294967295"), 0);
+  ASSERT_EQ(wine_test::Run(reg + L"Flag /t REG_DWORD /d 2"), 0);
+  ASSERT_EQ(wine_test::Run(reg + L"Lang /t REG_SZ /d french"), 0);
+  ASSERT_EQ(wine_test::Run(reg + L"Number /t REG_SZ /d 50"), 0);
+  ASSERT_EQ(wine_test::Run(reg + L"Big /t REG_QWORD /d 5"), 0);
+  EXPECT_EQ(Int(u"Period", 5), -1);
+  EXPECT_TRUE(Bool(u"Flag", false));
+  EXPECT_EQ(Text(u"Lang", u"english"), u"french");
+  EXPECT_EQ(Int(u"Number", 40), 40);
+  EXPECT_EQ(Int(u"Big", 40), 40);
+}
+
+TEST_F(RegistryTest, PathWithoutLeadingBackslashWorksToo) {
+  store_.WriteSettingBool(RegistryRoot::LocalMachine, FromWide(sub_), u"A", true);
+  EXPECT_TRUE(Bool(u"A", false));
+}
+
+TEST_F(RegistryTest, RefusedWriteLeavesTheValueAndReturns) {
+  const DWORD zero = 0;
+  Put(L"FullScreen", REG_DWORD, &zero, 4);
+  // A value name longer than the registry allows is refused by RegSetValueExW.
+  const std::u16string too_long(20000, u'n');
+  store_.WriteSettingBool(RegistryRoot::LocalMachine, path_, too_long, true);
+  EXPECT_EQ(Int(too_long.c_str(), 9), 9);
+  // A key that cannot be created (a root the caller cannot write) changes nothing either.
+  store_.WriteSettingBool(static_cast<RegistryRoot>(0x80000099u), path_, u"FullScreen", true);
+  EXPECT_FALSE(Bool(u"FullScreen", true));
+}
+
+}  // namespace
