@@ -1,0 +1,129 @@
+#include "tray/TrayMonitor.h"
+
+#include <string>
+
+#include "foundation/Captions.h"
+#include "foundation/Constants.h"
+#include "foundation/DateTimeText.h"
+#include "foundation/Guard.h"
+#include "foundation/RAM.h"
+#include "foundation/Rounding.h"
+#include "foundation/WindowsVersion.h"
+#include "tray/UpdateCheck.h"
+
+namespace {
+
+// The tray window's section in the language file, which holds the balloon's texts.
+constexpr std::u16string_view BalloonSection = u"NBTrayForm";
+constexpr std::u16string_view BalloonTitleKey = u"BalloonTitle";
+constexpr std::u16string_view BalloonHintKey = u"BalloonHint";
+
+struct ColorDefaults {
+  std::u16string_view background;
+  std::u16string_view grid;
+  std::u16string_view bar;
+};
+constexpr ColorDefaults DarkColors{u"clBlack", u"clGreen", u"clLime"};
+constexpr ColorDefaults LightColors{u"clWhite", u"clGray", u"clGreen"};
+
+}  // namespace
+
+int32_t HttpUpdateCheck::CheckForUpdate() {
+  return ::CheckForUpdate(http_);
+}
+
+bool IsFullScreenRect(const WindowRect& window, ScreenSize screen) {
+  // 64-bit so that rectangles near the ends of the 32-bit range cannot overflow.
+  const int64_t margin = TrayMonitor::FullScreenMargin;
+  return window.top <= margin && window.left <= margin &&
+         window.right >= int64_t{screen.width} - margin &&
+         window.bottom >= int64_t{screen.height} - margin;
+}
+
+std::optional<int32_t> UsagePercent(int64_t total, int64_t available) {
+  if (total == 0) {
+    return std::nullopt;
+  }
+  const int64_t used = total - available;
+  return RoundToInt32(static_cast<long double>(used) / static_cast<long double>(total) * 100.0L);
+}
+
+void MainTimerTimer(const TrayMonitorPorts& ports, TrayMonitorState& state) noexcept {
+  guarded([&] {
+    const CustomRegistry& settings = ports.settings;
+
+    // 1. Tell the memory service whether a full-screen program is in front; the value is written
+    //    only when the state changes, so the service's reads see no churn.
+    if (settings.ReadSettingBool(Constants::FullScreenCheck, true)) {
+      const bool stored = settings.ReadSettingBool(Constants::FullScreen, false);
+      if (const std::optional<WindowRect> window = ports.desktop.ForegroundWindowRect()) {
+        const bool fullScreen = IsFullScreenRect(*window, ports.desktop.PrimaryScreenSize());
+        if (fullScreen != stored) {
+          settings.WriteSettingBool(Constants::FullScreen, fullScreen);
+        }
+      }
+    }
+
+    // 2. With automatic start off, the service releases memory only once the tray has run.
+    if (!settings.ReadSettingBool(Constants::LoadNimbello, true) &&
+        !settings.ReadSettingBool(Constants::DefragMemory, true)) {
+      settings.WriteSettingBool(Constants::DefragMemory, true);
+    }
+
+    // 3. Icon presence. A shell that has just put up its taskbar is not ready for icons at once.
+    const bool loadTrayIcon = settings.ReadSettingBool(Constants::LoadTrayIcon, true);
+    if (!loadTrayIcon) {
+      ports.icon.Hide();
+    } else if (!ports.icon.IsShown() &&
+               ports.desktop.TopLevelWindowExists(Constants::TaskbarClass)) {
+      ports.clock.Sleep(TrayMonitor::ShowIconWaitMilliseconds);
+      ports.icon.Show();
+    }
+
+    // 4. Update schedule. The counter wraps rather than overflows; it would take 68 years of
+    //    ticks without a check.
+    state.updateTickCounter =
+        static_cast<int32_t>(static_cast<uint32_t>(state.updateTickCounter) + 1u);
+    const LocalDateTime now = ports.clock.LocalNow();
+    const std::u16string updatedDate =
+        settings.ReadSettingString(Constants::UpdatedDate, DateTimeToText(ports.clock, now));
+    if (state.updateTickCounter > TrayMonitor::UpdateTickLimit) {
+      // The service writes the stamp in its own account's locale, which the user's locale may
+      // not read. Such a stamp only skips the check: the graph must keep moving.
+      const std::optional<DateTime> stamp = TextToDateTime(updatedDate, ports.clock.DateFormats());
+      if (stamp && WholeDaysBetween(ToDateTime(now), *stamp) > TrayMonitor::UpdateAgeDays) {
+        state.updateTickCounter = 0;
+        if (ports.updates.CheckForUpdate() == 1) {
+          if (!loadTrayIcon) {
+            ports.icon.Show();  // the balloon needs an icon to come from
+          }
+          ports.icon.SetBalloonTitle(
+              GetCaption(settings, ports.resources, BalloonSection, BalloonTitleKey));
+          ports.icon.SetBalloonText(
+              GetCaption(settings, ports.resources, BalloonSection, BalloonHintKey));
+          ports.icon.ShowBalloon();
+        }
+      }
+    }
+
+    // 5. Colours; Windows 7's light taskbar gets light defaults.
+    const ColorDefaults& defaults =
+        GetWindowsVersionCode(ports.system) < TrayMonitor::LightColorsVersionCode ? DarkColors
+                                                                                  : LightColors;
+    const std::u16string background =
+        settings.ReadSettingString(Constants::BackgroundColor, defaults.background);
+    const std::u16string grid = settings.ReadSettingString(Constants::GridColor, defaults.grid);
+    const std::u16string bar = settings.ReadSettingString(Constants::BarColor, defaults.bar);
+
+    // 6. Memory use. Without a total there is nothing to draw; the icon keeps its last picture.
+    const std::optional<int32_t> percent = UsagePercent(GetTotalPhysicalMemory(ports.system),
+                                                        GetAvailablePhysicalMemory(ports.system));
+    if (!percent) {
+      return;
+    }
+
+    // 7. The graph, also while the icon is hidden, so it is current the moment it shows.
+    ports.icon.SetImage(ports.renderer.RenderUsageIcon(background, grid, bar, *percent));
+    ports.renderer.ReleaseUsageIcon();
+  });
+}
