@@ -1,0 +1,101 @@
+#include "tray/UpdateCheck.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/fakes/FakeHttpGet.h"
+#include "tests/fakes/FakeLauncher.h"
+
+namespace {
+
+TEST(CheckForUpdate, AsksWithTheFixedRequest) {
+  FakeHttpGet http(200, "VELTRA|1");
+  EXPECT_EQ(CheckForUpdate(http), 1);
+  ASSERT_EQ(http.requests.size(), 1u);
+  EXPECT_EQ(http.requests[0].path, u"/downloads/update/");
+  EXPECT_EQ(http.requests[0].query, u"product=nimbello&version=6.2.28.2011");
+  EXPECT_EQ(http.requests[0].userAgent, u"Mozilla/4.0 (compatible; VELTRA)");
+  EXPECT_EQ(http.requests[0].maxBodyBytes, 1024u * 1024u);
+}
+
+TEST(CheckForUpdate, OnlySuccessStatusesCount) {
+  struct Case {
+    int32_t status;
+    int32_t answer;
+  };
+  const Case cases[] = {{200, 1},  {204, 1},  {299, 1},  {199, -1}, {300, -1}, {301, -1},
+                        {302, -1}, {304, -1}, {404, -1}, {500, -1}, {0, -1},   {-200, -1}};
+  for (const auto& c : cases) {
+    FakeHttpGet http(c.status, "VELTRA|1");
+    EXPECT_EQ(CheckForUpdate(http), c.answer) << c.status;
+  }
+}
+
+TEST(CheckForUpdate, FailedExchangeGivesMinusOne) {
+  FakeHttpGet noAnswer;
+  EXPECT_EQ(CheckForUpdate(noAnswer), -1);
+  EXPECT_EQ(noAnswer.requests.size(), 1u);
+
+  FakeHttpGet throwing(200, "VELTRA|1");
+  throwing.throws = true;
+  EXPECT_EQ(CheckForUpdate(throwing), -1);
+
+  FakeHttpGet empty(200, "");
+  EXPECT_EQ(CheckForUpdate(empty), -1);
+}
+
+TEST(CheckForUpdate, BodyDecodedByItsCharset) {
+  using namespace std::string_literals;
+  struct Case {
+    std::string body;
+    std::u16string charset;
+    int32_t answer;
+  };
+  const Case cases[] = {
+      {"VELTRA|0", u"utf-8", 0},
+      {"V\0E\0L\0T\0R\0A\0|\0002\0"s, u"utf-16le", 2},
+      {"\0V\0E\0L\0T\0R\0A\0|\0001"s, u"UTF-16BE", 1},
+      {"\xFF\xFEV\0E\0L\0T\0R\0A\0|\0001\0"s, u"", 1},
+      {"V\0E\0L\0T\0R\0A\0|\0001\0"s, u"utf-8", -1},
+      {"\xE9t\xE9 VELTRA|1", u"iso-8859-1", 1},
+      {"VELTRA|1", u"koi8-r", 1},
+  };
+  for (const auto& c : cases) {
+    FakeHttpGet http(200, c.body, c.charset);
+    EXPECT_EQ(CheckForUpdate(http), c.answer) << c.body;
+  }
+}
+
+TEST(CheckForUpdate, OnlyTheFirstMebibyteIsSearched) {
+  constexpr size_t cap = 1024 * 1024;
+  struct Case {
+    size_t tokenAt;
+    int32_t answer;
+  };
+  // The port is asked for at most the cap; one that hands over more is cut there.
+  const Case cases[] = {{0, 1}, {cap - 8, 1}, {cap - 7, -1}, {cap, -1}, {3 * cap, -1}};
+  for (const auto& c : cases) {
+    std::string body(c.tokenAt, 'x');
+    body += "VELTRA|1";
+    body.append(100, 'y');
+    FakeHttpGet http(200, body);
+    EXPECT_EQ(CheckForUpdate(http), c.answer) << c.tokenAt;
+  }
+}
+
+TEST(TrayIconBalloonClick, StartsTheUpdaterUnownedFromTheProgramFolder) {
+  FakeLauncher launcher;
+  launcher.folder = u"D:\\Tools\\Nimbello\\";
+  TrayIconBalloonClick(launcher);
+  ASSERT_EQ(launcher.starts.size(), 1u);
+  EXPECT_EQ(launcher.starts[0],
+            (FakeLauncher::Start{false, u"D:\\Tools\\Nimbello\\NimbelloUpdate.exe", u""}));
+}
+
+TEST(TrayIconBalloonClick, FailureIsSwallowed) {
+  FakeLauncher launcher;
+  launcher.failStarts = true;
+  EXPECT_NO_THROW(TrayIconBalloonClick(launcher));
+  EXPECT_TRUE(launcher.starts.empty());
+}
+
+}  // namespace
