@@ -1,0 +1,196 @@
+// Drives and inspects windows for the tray applet's end-to-end tests:
+//   TrayProbe find CLASS             exit 0 when a top-level window of CLASS exists, else 1
+//   TrayProbe wait-gone CLASS MS     exit 0 once no window of CLASS exists, 1 after MS ms
+//   TrayProbe wait-found CLASS MS    exit 0 once a window of CLASS exists, 1 after MS ms
+//   TrayProbe hotkey ID              posts WM_HOTKEY with identifier ID to the tray window
+//   TrayProbe close CLASS            sends WM_CLOSE to the first window of CLASS (bounded wait)
+//   TrayProbe title CLASS            prints the window text of the first window of CLASS
+//   TrayProbe tray-icons             prints "x y" (screen centre) of each notification-area
+//                                    icon window of the taskbar, one a line
+//   TrayProbe window CLASS [hang]    creates a visible window of CLASS and runs until it is
+//                                    closed, appending "closed CLASS" to NIMBELLO_WORKER_LOG
+//                                    when WM_CLOSE arrives; "hang" stops answering messages
+//                                    once WM_CLOSE arrives
+//   TrayProbe menu-items             prints the text of each item of the open popup menu
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::wstring g_class;
+bool g_hang = false;
+
+std::string Utf8(const std::wstring& text) {
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
+                                    nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), n,
+                      nullptr, nullptr);
+  return out;
+}
+
+void AppendLog(const std::wstring& line) {
+  wchar_t path[MAX_PATH * 4] = {};
+  if (GetEnvironmentVariableW(L"NIMBELLO_WORKER_LOG", path, MAX_PATH * 4) == 0) {
+    return;
+  }
+  const std::string text = Utf8(line) + "\n";
+  for (int attempt = 0; attempt < 200; ++attempt) {
+    HANDLE file = CreateFileW(path, FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      DWORD written = 0;
+      WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+      CloseHandle(file);
+      return;
+    }
+    Sleep(10);
+  }
+}
+
+LRESULT CALLBACK CompanionProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_CLOSE) {
+    AppendLog(L"closed " + g_class);
+    if (g_hang) {
+      for (;;) {
+        Sleep(1000);  // never answers again; the test ends the process
+      }
+    }
+    DestroyWindow(window);
+    return 0;
+  }
+  if (message == WM_DESTROY) {
+    PostQuitMessage(0);
+    return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+int Companion() {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = CompanionProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = g_class.c_str();
+  RegisterClassW(&wc);
+  HWND window = CreateWindowExW(0, g_class.c_str(), g_class.c_str(), WS_OVERLAPPEDWINDOW, 100, 100,
+                                200, 100, nullptr, nullptr, wc.hInstance, nullptr);
+  if (window == nullptr) {
+    return 2;
+  }
+  ShowWindow(window, SW_SHOWNOACTIVATE);
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    DispatchMessageW(&msg);
+  }
+  return 0;
+}
+
+BOOL CALLBACK CollectIcons(HWND child, LPARAM param) {
+  auto* out = reinterpret_cast<std::vector<HWND>*>(param);
+  wchar_t name[64] = {};
+  GetClassNameW(child, name, 64);
+  if (IsWindowVisible(child) && std::wstring(name) != L"Button") {
+    out->push_back(child);
+  }
+  return TRUE;
+}
+
+int TrayIcons() {
+  HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
+  if (taskbar == nullptr) {
+    return 1;
+  }
+  std::vector<HWND> icons;
+  EnumChildWindows(taskbar, CollectIcons, reinterpret_cast<LPARAM>(&icons));
+  for (HWND icon : icons) {
+    RECT r{};
+    GetWindowRect(icon, &r);
+    wchar_t name[64] = {};
+    GetClassNameW(icon, name, 64);
+    std::printf("%ld %ld %s\n", (r.left + r.right) / 2, (r.top + r.bottom) / 2, Utf8(name).c_str());
+  }
+  return 0;
+}
+
+int WaitFor(const wchar_t* className, int milliseconds, bool present) {
+  for (int waited = 0;; waited += 50) {
+    if ((FindWindowW(className, nullptr) != nullptr) == present) {
+      return 0;
+    }
+    if (waited >= milliseconds) {
+      return 1;
+    }
+    Sleep(50);
+  }
+}
+
+int MenuItems() {
+  HWND menuWindow = FindWindowW(L"#32768", nullptr);
+  if (menuWindow == nullptr) {
+    return 1;
+  }
+  auto menu = reinterpret_cast<HMENU>(SendMessageW(menuWindow, 0x01E1 /* MN_GETHMENU */, 0, 0));
+  const int count = GetMenuItemCount(menu);
+  for (int i = 0; i < count; ++i) {
+    wchar_t text[256] = {};
+    GetMenuStringW(menu, static_cast<UINT>(i), text, 256, MF_BYPOSITION);
+    std::printf("%s\n", Utf8(text).c_str());
+  }
+  return count > 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 2) {
+    return 2;
+  }
+  const std::wstring command = argv[1];
+  const wchar_t* arg = argc > 2 ? argv[2] : L"";
+  if (command == L"find") {
+    return FindWindowW(arg, nullptr) != nullptr ? 0 : 1;
+  }
+  if (command == L"wait-gone" || command == L"wait-found") {
+    return WaitFor(arg, argc > 3 ? _wtoi(argv[3]) : 5000, command == L"wait-found");
+  }
+  if (command == L"hotkey") {
+    HWND tray = FindWindowW(L"TNBTrayForm", nullptr);
+    return tray != nullptr && PostMessageW(tray, WM_HOTKEY, static_cast<WPARAM>(_wtoi(arg)),
+                                           MAKELPARAM(MOD_ALT | MOD_CONTROL, 'F'))
+               ? 0
+               : 1;
+  }
+  if (command == L"close") {
+    HWND window = FindWindowW(arg, nullptr);
+    DWORD_PTR result = 0;
+    return window != nullptr &&
+                   SendMessageTimeoutW(window, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, 5000, &result) != 0
+               ? 0
+               : 1;
+  }
+  if (command == L"title") {
+    HWND window = FindWindowW(arg, nullptr);
+    wchar_t text[512] = {};
+    if (window == nullptr) {
+      return 1;
+    }
+    GetWindowTextW(window, text, 512);
+    std::printf("%s\n", Utf8(text).c_str());
+    return 0;
+  }
+  if (command == L"tray-icons") {
+    return TrayIcons();
+  }
+  if (command == L"menu-items") {
+    return MenuItems();
+  }
+  if (command == L"window") {
+    g_class = arg;
+    g_hang = argc > 3 && std::wstring(argv[3]) == L"hang";
+    return Companion();
+  }
+  return 2;
+}

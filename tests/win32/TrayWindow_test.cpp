@@ -1,0 +1,173 @@
+// The tray window and its notification icon on a real desktop with a taskbar under Wine.
+#include <windows.h>
+// Needs the types of windows.h.
+#include <gtest/gtest.h>
+#include <shellapi.h>
+
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+#include "foundation/CustomRegistry.h"
+#include "foundation/win32/Win32Launcher.h"
+#include "foundation/win32/Win32Registry.h"
+#include "foundation/win32/Win32Resources.h"
+#include "foundation/win32/Win32SystemInfo.h"
+#include "tray/NimbelloTrayForm.h"
+#include "tray/win32/MessageLoop.h"
+#include "tray/win32/Win32DesktopWindows.h"
+#include "tray/win32/Win32NotifyIcon.h"
+#include "tray/win32/Win32TrayWindow.h"
+
+namespace {
+
+// The notification area: the right end of the taskbar, as the screen shows it. Wine draws the
+// icons into the taskbar window itself, so they can only be seen, not enumerated.
+std::vector<uint32_t> NotificationAreaPixels() {
+  HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
+  RECT r{};
+  if (taskbar == nullptr || !GetWindowRect(taskbar, &r)) {
+    return {};
+  }
+  const int width = 120;
+  const int height = r.bottom - r.top;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, r.right - width, r.top, SRCCOPY);
+  SelectObject(memory, old);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  std::vector<uint32_t> pixels(static_cast<size_t>(width * height));
+  GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
+void Pump(int milliseconds) {
+  const DWORD end = GetTickCount() + static_cast<DWORD>(milliseconds);
+  while (static_cast<int32_t>(end - GetTickCount()) > 0) {
+    ProcessPendingMessages();
+    Sleep(10);
+  }
+}
+
+struct Applet {
+  Win32Registry registry;
+  CustomRegistry settings{registry};
+  Win32SystemInfo system;
+  Win32Launcher launcher;
+  Win32Resources resources;
+  Win32NotifyIcon notify{GetModuleHandleW(nullptr)};
+  Win32TrayWindow window{GetModuleHandleW(nullptr)};
+  std::unique_ptr<TNBTrayForm> form =
+      std::make_unique<TNBTrayForm>(window, TrayFormPorts{settings, resources, system, launcher},
+                                    notify, Win32NotifyIcon::RecordSize(6), u"Nimbellotray");
+  Applet() {
+    window.SetForm(form.get());
+    notify.SetTarget(&form->Icon());
+  }
+  ~Applet() { Destroy(); }
+  void Destroy() {
+    window.SetForm(nullptr);
+    notify.SetTarget(nullptr);
+    form.reset();
+  }
+};
+
+TEST(TrayWindow, HiddenWindowOfTheRegisteredClass) {
+  Applet applet;
+  HWND found = FindWindowW(L"TNBTrayForm", nullptr);
+  ASSERT_EQ(found, applet.window.Handle());
+  EXPECT_FALSE(IsWindowVisible(found));
+  RECT client{};
+  GetClientRect(found, &client);
+  EXPECT_EQ(client.right, 113);
+  EXPECT_EQ(client.bottom, 94);
+  wchar_t title[16] = {L'x'};
+  EXPECT_EQ(GetWindowTextW(found, title, 16), 0);
+  Win32DesktopWindows desktop;
+  EXPECT_TRUE(FindRunningInstance(desktop, u"TNBTrayForm", false));
+  EXPECT_FALSE(IsWindowVisible(found)) << "the single-instance test leaves it hidden";
+}
+
+TEST(TrayWindow, RecordSizeIsTheNativeRecordFromVistaOn) {
+  EXPECT_EQ(Win32NotifyIcon::RecordSize(6), sizeof(NOTIFYICONDATAW));
+  EXPECT_EQ(Win32NotifyIcon::RecordSize(5), offsetof(NOTIFYICONDATAW, guidItem));
+#ifndef _WIN64
+  EXPECT_EQ(Win32NotifyIcon::RecordSize(6), 956u);
+  EXPECT_EQ(Win32NotifyIcon::RecordSize(5), 936u);
+#endif
+}
+
+TEST(TrayWindow, IconAppearsInTheTaskbarAndLeavesWithTheForm) {
+  Applet applet;
+  // Wine's desktop and its taskbar come up with the first window of the session.
+  for (int i = 0; i < 100 && FindWindowW(L"Shell_TrayWnd", nullptr) == nullptr; ++i) {
+    Pump(50);
+  }
+  ASSERT_NE(FindWindowW(L"Shell_TrayWnd", nullptr), nullptr) << "needs the desktop's taskbar";
+  Pump(300);
+  const std::vector<uint32_t> before = NotificationAreaPixels();
+  ASSERT_FALSE(before.empty());
+  HICON image = LoadIconW(nullptr, IDI_APPLICATION);
+  applet.form->Icon().SetImage(image);
+  applet.form->Icon().Show();
+  Pump(300);
+  EXPECT_NE(NotificationAreaPixels(), before) << "the icon shows";
+  applet.form->Icon().SetHint(u"Nimbello");
+  applet.form->Icon().SetBalloonTitle(u"Nimbello Update");
+  applet.form->Icon().SetBalloonText(u"An update for Nimbello is available to download.");
+  applet.form->Icon().ShowBalloon();
+  Pump(200);
+  applet.form->Icon().Hide();
+  Pump(300);
+  EXPECT_EQ(NotificationAreaPixels(), before) << "hidden again";
+  applet.form->Icon().Show();
+  Pump(300);
+  EXPECT_NE(NotificationAreaPixels(), before);
+  applet.Destroy();
+  Pump(300);
+  EXPECT_EQ(NotificationAreaPixels(), before) << "destroying the form removes its icon";
+}
+
+TEST(TrayWindow, HotKeyIsRegisteredAndFreedOnClose) {
+  Applet applet;
+  applet.form->FormCreate();
+  // Taken now: a second registration of Ctrl+Alt+F fails.
+  EXPECT_FALSE(RegisterHotKey(nullptr, 7, MOD_ALT | MOD_CONTROL, 'F'));
+  EXPECT_EQ(GetThreadPriority(GetCurrentThread()), THREAD_PRIORITY_NORMAL);
+  EXPECT_EQ(GetPriorityClass(GetCurrentProcess()), static_cast<DWORD>(HIGH_PRIORITY_CLASS));
+  SetPriorityClass(GetCurrentProcess(), NORMAL_PRIORITY_CLASS);
+  SendMessageW(applet.window.Handle(), WM_CLOSE, 0, 0);
+  ASSERT_TRUE(RegisterHotKey(nullptr, 7, MOD_ALT | MOD_CONTROL, 'F'))
+      << "closing the window gives the hot key back";
+  UnregisterHotKey(nullptr, 7);
+  MSG quit{};
+  EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
+      << "closing the main window ends the application";
+}
+
+TEST(TrayWindow, FontFollowsTheDesktopAtMostNinePoints) {
+  Applet applet;
+  applet.form->FormCreate();
+  const FormFont& font = applet.form->CurrentFont();
+  EXPECT_FALSE(font.name.empty());
+  EXPECT_LE(font.size, 9);
+  auto hfont = reinterpret_cast<HFONT>(SendMessageW(applet.window.Handle(), WM_GETFONT, 0, 0));
+  ASSERT_NE(hfont, nullptr);
+  LOGFONTW lf{};
+  ASSERT_NE(GetObjectW(hfont, sizeof(lf), &lf), 0);
+  EXPECT_EQ(std::wstring(lf.lfFaceName),
+            std::wstring(reinterpret_cast<const wchar_t*>(font.name.c_str())));
+}
+
+}  // namespace

@@ -1,0 +1,117 @@
+// NimbelloTray: the notification-area applet. Decides at start-up whether to run at all, then
+// creates the hidden tray window and runs the message loop until the window is closed. The exit
+// code is 0 on every path.
+#include <windows.h>
+
+#include <string>
+
+#include "foundation/CustomRegistry.h"
+#include "foundation/Guard.h"
+#include "foundation/WindowsVersion.h"
+#include "foundation/win32/WideText.h"
+#include "foundation/win32/Win32Launcher.h"
+#include "foundation/win32/Win32Registry.h"
+#include "foundation/win32/Win32Resources.h"
+#include "foundation/win32/Win32SystemInfo.h"
+#include "tray/NimbelloTrayForm.h"
+#include "tray/RunOnce.h"
+#include "tray/win32/MessageLoop.h"
+#include "tray/win32/Win32DesktopWindows.h"
+#include "tray/win32/Win32NotifyIcon.h"
+#include "tray/win32/Win32TrayWindow.h"
+
+namespace {
+
+// The embedded 16 x 16 icon: the empty box of the usage graph.
+constexpr wchar_t EmbeddedIconName[] = L"MAINICON";
+
+std::u16string ModulePath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) {
+      return {};
+    }
+    if (n < path.size()) {
+      path.resize(n);
+      return FromWide(path);
+    }
+    if (path.size() >= 32768) {
+      return {};
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+uint32_t WindowsMajorVersion(SystemInfoPort& system) {
+  if (auto v = system.QueryVersion(VersionRecordSizeEx)) {
+    return v->majorVersion;
+  }
+  if (auto v = system.QueryVersion(VersionRecordSizeBasic)) {
+    return v->majorVersion;
+  }
+  // A Windows that answers neither record is no older one: take the whole record.
+  return 6;
+}
+
+// Detaches the window and the icon window from the form before the form goes, so that messages
+// arriving while the windows are destroyed find no handler.
+class Attachment {
+ public:
+  Attachment(Win32TrayWindow& window, Win32NotifyIcon& notify, TNBTrayForm& form)
+      : window_(window), notify_(notify) {
+    window_.SetForm(&form);
+    notify_.SetTarget(&form.Icon());
+  }
+  ~Attachment() {
+    window_.SetForm(nullptr);
+    notify_.SetTarget(nullptr);
+  }
+  Attachment(const Attachment&) = delete;
+  Attachment& operator=(const Attachment&) = delete;
+
+ private:
+  Win32TrayWindow& window_;
+  Win32NotifyIcon& notify_;
+};
+
+void Run(int argc, wchar_t** argv) {
+  const std::u16string firstArgument = argc > 1 ? FromWide(argv[1]) : std::u16string();
+  Win32Registry registry;
+  const CustomRegistry settings(registry);
+  Win32SystemInfo system;
+  Win32Launcher launcher;
+  Win32DesktopWindows desktop;
+  if (!PrepareStartup(firstArgument, settings, system, launcher, desktop)) {
+    return;
+  }
+
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  Win32Resources resources;
+  Win32NotifyIcon notify(instance);
+  Win32TrayWindow window(instance);
+  TNBTrayForm form(window, TrayFormPorts{settings, resources, system, launcher}, notify,
+                   Win32NotifyIcon::RecordSize(WindowsMajorVersion(system)),
+                   ApplicationTitle(ModulePath()));
+  Attachment attachment(window, notify, form);
+  // Programs the applet starts are owned by its hidden window.
+  launcher.SetOwnerWindow(window.Handle());
+  guarded([&] {
+    auto icon =
+        static_cast<HICON>(LoadImageW(instance, EmbeddedIconName, IMAGE_ICON, 16, 16, LR_SHARED));
+    if (icon != nullptr) {
+      form.Icon().SetImage(icon);
+    }
+  });
+  form.FormCreate();
+  window.StartTimer();
+  RunMessageLoop();
+  // Leaving this scope destroys the form, which takes its icon out of the notification area.
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  guarded([&] { Run(argc, argv); });
+  return 0;
+}
