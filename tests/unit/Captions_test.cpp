@@ -51,17 +51,40 @@ struct ShippedProgram {
   }
 };
 
+// The whole file as it must be: one line per entry, an empty line between sections, CR LF line
+// ends and none after the last line.
+std::u16string ExpectedFileText(bool french) {
+  std::u16string text;
+  std::u16string_view section;
+  for (const auto& entry : ShippedCaptions) {
+    if (!text.empty()) {
+      text += section == entry.section ? u"\r\n" : u"\r\n\r\n";
+    }
+    section = entry.section;
+    const auto caption = french ? entry.french : entry.english;
+    EXPECT_EQ(caption.find(u'"'), std::u16string_view::npos) << "quotes would be doubled";
+    text += std::u16string(entry.section) + u", " + std::u16string(entry.key) + u", \"" +
+            std::u16string(caption) + u"\"";
+  }
+  return text;
+}
+
 TEST(ShippedLanguageFiles, FormAndEveryEntryInBothLanguages) {
   ShippedProgram program;
-  const auto english = ReadShippedFile("English.lng");
-  const auto french = ReadShippedFile("French.lng");
-  ASSERT_GT(english.size(), 2u);
-  ASSERT_GT(french.size(), 2u);
-  EXPECT_NE(english[0], std::byte{0xFF}) << "no byte-order mark in the English file";
-  EXPECT_EQ(french[0], std::byte{0xFF});
-  EXPECT_EQ(french[1], std::byte{0xFE});
-  EXPECT_EQ(english.back(), std::byte{'"'}) << "no line end after the last line";
-  EXPECT_EQ(french[french.size() - 2], std::byte{'"'});
+  // English: 8-bit text without a byte-order mark; all its texts are ASCII.
+  std::vector<std::byte> english;
+  for (char16_t c : ExpectedFileText(false)) {
+    ASSERT_LT(c, 0x80);
+    english.push_back(static_cast<std::byte>(c));
+  }
+  EXPECT_EQ(ReadShippedFile("English.lng"), english);
+  // French: UTF-16 little-endian after the mark FF FE.
+  std::vector<std::byte> french = {std::byte{0xFF}, std::byte{0xFE}};
+  for (char16_t c : ExpectedFileText(true)) {
+    french.push_back(static_cast<std::byte>(c & 0xFF));
+    french.push_back(static_cast<std::byte>(c >> 8));
+  }
+  EXPECT_EQ(ReadShippedFile("French.lng"), french);
 
   for (const auto& language : {u"english", u"french"}) {
     program.registry.PutString(Constants::Language, language);
