@@ -154,20 +154,24 @@ class LazyColor {
   LazyColor(std::u16string_view name, IconFactoryPort& factory) : name_(name), factory_(factory) {}
 
   uint32_t Get() {
-    if (!plain_) {
+    if (!converted_) {
       const auto value = ColorFromName(name_);
       if (!value) {
         throw std::invalid_argument("not a colour name or number");
       }
       plain_ = DrawingColor(*value, factory_);
+      converted_ = true;
     }
-    return *plain_;
+    return plain_;
   }
 
  private:
   std::u16string_view name_;
   IconFactoryPort& factory_;
-  std::optional<uint32_t> plain_;
+  // A flag and a plain value rather than std::optional: g++ -O2 cannot see that an optional
+  // read after the throwing branch is always engaged and warns (maybe-uninitialized).
+  bool converted_ = false;
+  uint32_t plain_ = 0;
 };
 
 }  // namespace
