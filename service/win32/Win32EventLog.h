@@ -1,0 +1,19 @@
+#pragma once
+// One source of the Application event log, registered on the local machine at its first entry and
+// deregistered with the writer.
+#include <mutex>
+#include <string>
+
+#include "service/EventLogPort.h"
+#include "service/win32/ServiceHandles.h"
+
+class Win32EventLog : public EventLogPort {
+ public:
+  explicit Win32EventLog(std::u16string source) : source_(std::move(source)) {}
+  void LogError(std::u16string_view text) override;
+
+ private:
+  const std::u16string source_;
+  std::mutex lock_;  // entries come from several threads
+  UniqueEventSource handle_;
+};
