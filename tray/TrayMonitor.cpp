@@ -85,8 +85,13 @@ void MainTimerTimer(const TrayMonitorPorts& ports, TrayMonitorState& state) noex
     state.updateTickCounter =
         static_cast<int32_t>(static_cast<uint32_t>(state.updateTickCounter) + 1u);
     const LocalDateTime now = ports.clock.LocalNow();
-    const std::u16string updatedDate =
-        settings.ReadSettingString(Constants::UpdatedDate, DateTimeToText(ports.clock, now));
+    // A missing or empty value reads as now in the user's locale. The stored text is read first so
+    // that the common tick does not format a default it will not use; an empty fallback can only
+    // come back when the value is missing or empty.
+    std::u16string updatedDate = settings.ReadSettingString(Constants::UpdatedDate, u"");
+    if (updatedDate.empty()) {
+      updatedDate = DateTimeToText(ports.clock, now);
+    }
     if (state.updateTickCounter > TrayMonitor::UpdateTickLimit) {
       // The service writes the stamp in its own account's locale, which the user's locale may
       // not read. Such a stamp only skips the check: the graph must keep moving.

@@ -327,12 +327,15 @@ TEST(TrayMonitorUpdateSchedule, AgeOfTheStamp) {
       {"30 days old", 30.0, false},
       {"written now", 0.0, false},
       {"missing", std::nullopt, false},
+      {"empty", std::nullopt, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Applet applet;
     if (c.daysAgo) {
       applet.StampDaysAgo(*c.daysAgo);
+    } else if (std::string(c.what) == "empty") {
+      applet.registry.PutString(Constants::UpdatedDate, u"");
     }
     applet.state.updateTickCounter = 86398;
     applet.Tick();
