@@ -1,0 +1,138 @@
+// Prints the cost of whole service ticks with every real adapter (run under Wine by the benchmark
+// command): the real registry, memory figures, processor records, power status and clock, and for
+// the release path the real ShellExecuteW of a stand-in worker. The settings live in a key of its
+// own, removed at the end; the worker is a copy of StandInWorker.exe in a temporary folder.
+#include <windows.h>
+
+#include <chrono>
+#include <cstdio>
+#include <span>
+#include <string>
+
+#include "foundation/Constants.h"
+#include "foundation/CustomRegistry.h"
+#include "foundation/win32/WideText.h"
+#include "foundation/win32/Win32Clock.h"
+#include "foundation/win32/Win32Launcher.h"
+#include "foundation/win32/Win32ProcessorInfo.h"
+#include "foundation/win32/Win32Registry.h"
+#include "foundation/win32/Win32SystemInfo.h"
+#include "service/ReleasePolicy.h"
+
+namespace {
+
+template <class Body>
+void Measure(const char* label, int iterations, Body&& body) {
+  for (int i = 0; i < iterations / 10; ++i) {
+    body();  // warm-up
+  }
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < iterations; ++i) {
+    body();
+  }
+  const double us =
+      std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
+  std::printf("%-48s %10.2f us/op\n", label, us / iterations);
+}
+
+// The real registry with the settings key moved to the benchmark's own key.
+class MovedSettingsRegistry : public RegistryPort {
+ public:
+  explicit MovedSettingsRegistry(std::u16string key) : key_(std::move(key)) {}
+  RegistryQuery QueryValue(RegistryRoot root, std::u16string_view path, std::u16string_view name,
+                           std::span<std::byte> buffer) override {
+    return real_.QueryValue(root, path == Constants::SettingsKey ? key_ : path, name, buffer);
+  }
+  bool SetValue(RegistryRoot root, std::u16string_view path, std::u16string_view name,
+                uint32_t type, std::span<const std::byte> data) override {
+    return real_.SetValue(root, path == Constants::SettingsKey ? key_ : path, name, type, data);
+  }
+
+ private:
+  Win32Registry real_;
+  std::u16string key_;
+};
+
+class FolderLauncher : public Win32Launcher {
+ public:
+  explicit FolderLauncher(std::wstring folder) : folder_(std::move(folder)) {}
+  std::u16string ProgramFolder() override { return FromWide(folder_); }
+
+ private:
+  std::wstring folder_;
+};
+
+std::wstring ModuleFolder() {
+  wchar_t path[MAX_PATH * 4] = {};
+  const DWORD n = GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
+  const std::wstring module(path, n);
+  return module.substr(0, module.find_last_of(L"\\/") + 1);
+}
+
+std::wstring TempFolder() {
+  wchar_t temp[MAX_PATH + 1] = {};
+  GetTempPathW(static_cast<DWORD>(std::size(temp)), temp);
+  std::wstring folder =
+      std::wstring(temp) + L"NimbelloPolicyBench" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  return folder;
+}
+
+}  // namespace
+
+int wmain() {
+  const std::wstring sub =
+      L"Software\\VELTRA\\NimbelloPolicyBench" + std::to_wstring(GetCurrentProcessId());
+  const std::wstring folder = TempFolder();
+  const std::wstring worker = folder + L"NimbelloDefrag.exe";
+  const std::wstring log = folder + L"worker.log";
+  SetEnvironmentVariableW(L"NIMBELLO_WORKER_LOG", log.c_str());
+  const bool haveWorker =
+      CopyFileW((ModuleFolder() + L"StandInWorker.exe").c_str(), worker.c_str(), FALSE) != FALSE;
+
+  MovedSettingsRegistry registry(u"\\" + FromWide(sub) + u"\\");
+  CustomRegistry settings(registry);
+  Win32SystemInfo system;
+  FolderLauncher launcher(folder);
+  Win32Clock clock;
+  Win32ProcessorInfo processors;
+  ReleasePolicyState state;
+  state.started = true;
+  const ReleasePolicyPorts ports{settings, system, launcher, clock, processors};
+
+  std::printf("release policy tick, real adapters\n");
+
+  const auto putDword = [&](std::u16string_view name, uint32_t value) {
+    registry.SetValue(Constants::SettingsRoot, Constants::SettingsKey, name, RegType::Dword,
+                      std::as_bytes(std::span<const uint32_t>(&value, 1)));
+  };
+
+  // Ample memory: any available memory is above a threshold of 0 %.
+  putDword(Constants::Updated, 0);
+  putDword(Constants::MemoryMaintain, 0);
+  Measure("tick, ample memory (real)", 2000, [&] { MainTimerTimer(state, ports); });
+
+  // Low memory, every rule evaluated (sampler and power status included), the period blocks.
+  putDword(Constants::MemoryMaintain, 100);
+  putDword(Constants::MemoryFree, 0);
+  putDword(Constants::ProcessorTrigger, 100);
+  putDword(Constants::BatteryCheck, 1);
+  putDword(Constants::ExecutePeriod, 1000000);
+  state.lastReleaseTime = static_cast<int32_t>(clock.TickCount64() / 1000);
+  Measure("tick, low memory, within the period (real)", 2000,
+          [&] { MainTimerTimer(state, ports); });
+
+  // Release: one start of the stand-in worker with "0" per tick.
+  if (haveWorker) {
+    putDword(Constants::BatteryCheck, 0);
+    putDword(Constants::ExecutePeriod, 0);
+    Measure("tick, release, 1 worker start (real)", 20, [&] { MainTimerTimer(state, ports); });
+    Sleep(2000);  // let the workers finish before their folder goes
+  }
+
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, sub.c_str());
+  DeleteFileW(worker.c_str());
+  DeleteFileW(log.c_str());
+  RemoveDirectoryW(folder.c_str());
+  return 0;
+}
