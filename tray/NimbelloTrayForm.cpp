@@ -5,6 +5,7 @@
 #include "foundation/ReleaseRequest.h"
 #include "foundation/Shell.h"
 #include "foundation/Text.h"
+#include "tray/UpdateCheck.h"
 
 std::optional<uint32_t> PriorityClassForCode(int32_t code) {
   switch (code) {
@@ -115,20 +116,21 @@ void TNBTrayForm::ExitPopupClick() {
   });
 }
 
+void TNBTrayForm::AttachMonitor(const TrayMonitorParts& parts) {
+  monitor_.emplace(TrayMonitorPorts{ports_.settings, ports_.system, ports_.resources, parts.desktop,
+                                    tray_icon_, parts.clock, parts.updates, parts.renderer});
+}
+
 void TNBTrayForm::MainTimerTimer() {
   guarded([&] {
-    if (on_timer_) {
-      on_timer_();
+    if (monitor_) {
+      ::MainTimerTimer(*monitor_, monitor_state_);
     }
   });
 }
 
 void TNBTrayForm::TrayIconBalloonClick() {
-  guarded([&] {
-    if (on_balloon_) {
-      on_balloon_();
-    }
-  });
+  guarded([&] { ::TrayIconBalloonClick(ports_.launcher); });
 }
 
 void TNBTrayForm::MenuItemClick(size_t position) {

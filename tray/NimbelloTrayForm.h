@@ -4,7 +4,6 @@
 // the four user commands. This is the window's behaviour; tray/win32 gives it a real window.
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -16,8 +15,12 @@
 #include "foundation/LauncherPort.h"
 #include "foundation/ResourcePort.h"
 #include "foundation/SystemInfoPort.h"
+#include "foundation/ClockPort.h"
+#include "tray/CustomTrayIconImage.h"
+#include "tray/DesktopPort.h"
 #include "tray/SystemFont.h"
 #include "tray/TrayIcon.h"
+#include "tray/TrayMonitor.h"
 
 // The window's component name, its section in the language file.
 inline constexpr std::u16string_view TrayFormName = u"NBTrayForm";
@@ -82,6 +85,14 @@ struct TrayFormPorts {
   LauncherPort& launcher;
 };
 
+// What the monitor tick needs besides the window's own ports and its icon.
+struct TrayMonitorParts {
+  DesktopPort& desktop;
+  ClockPort& clock;
+  UpdateCheckPort& updates;
+  CustomTrayIconImage& renderer;
+};
+
 class TNBTrayForm;
 // The click handler of a menu item; separators have none.
 using TrayCommand = void (TNBTrayForm::*)();
@@ -142,10 +153,10 @@ class TNBTrayForm final : public CaptionedWindow, public FontedForm {
   void TrayIconBalloonClick();
   void DesktopFontChanged();
 
-  // The monitor tick and the balloon click are plugged in by the program; until then a tick or a
-  // click does nothing.
-  void SetMainTimerHandler(std::function<void()> handler) { on_timer_ = std::move(handler); }
-  void SetBalloonClickHandler(std::function<void()> handler) { on_balloon_ = std::move(handler); }
+  // The monitor tick's desktop, clock, update check and renderer, given by the program; until
+  // then a tick does nothing.
+  void AttachMonitor(const TrayMonitorParts& parts);
+  const TrayMonitorState& MonitorState() const { return monitor_state_; }
 
   TrayIcon& Icon() { return tray_icon_; }
   // PopupMenu's items in display order.
@@ -167,8 +178,9 @@ class TNBTrayForm final : public CaptionedWindow, public FontedForm {
   TrayFormHost& host_;
   TrayFormPorts ports_;
   FormFont font_;
-  std::function<void()> on_timer_;
-  std::function<void()> on_balloon_;
+  std::optional<TrayMonitorPorts> monitor_;
+  // The tick's own state, for as long as the applet runs.
+  TrayMonitorState monitor_state_;
 
   // Components in declaration order.
   TrayIcon tray_icon_;

@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/fakes/FakeDesktop.h"
+#include "tests/fakes/FakeIconFactory.h"
 #include "tests/fakes/FakeLauncher.h"
 #include "tests/fakes/FakeRegistry.h"
 #include "tests/fakes/FakeResources.h"
 #include "tests/fakes/FakeShellNotify.h"
 #include "tests/fakes/FakeSystemInfo.h"
 #include "tests/fakes/FakeTrayFormHost.h"
+#include "tests/fakes/FakeUpdateCheck.h"
 
 namespace {
 
@@ -242,17 +245,49 @@ TEST(TrayForm, RightButtonOpensThePopupMenu) {
   EXPECT_EQ(rig.host.popups, 1);
 }
 
-TEST(TrayForm, TimerAndBalloonHandlersAreGuarded) {
+// A clock that stands still; the tick's wait returns at once.
+class StillClock : public ClockPort {
+ public:
+  int sleeps = 0;
+  uint64_t TickCount64() override { return 1000000; }
+  LocalDateTime LocalNow() override { return {2026, 12, 9, 12, 0, 0, 0}; }
+  std::u16string FormatShortDate(const LocalDateTime&) override { return u"12/9/2026"; }
+  std::u16string FormatLongTime(const LocalDateTime&) override { return u"12:00:00 PM"; }
+  LocaleDateFormats DateFormats() override { return {u"M/d/yyyy", u"h:mm:ss tt"}; }
+  void Sleep(uint32_t) override { ++sleeps; }
+};
+
+TEST(TrayForm, TicksRunTheMonitorOnceAttached) {
   Rig rig;
-  EXPECT_NO_THROW(rig.form.MainTimerTimer());
-  int ticks = 0;
-  rig.form.SetMainTimerHandler([&] {
-    ++ticks;
-    throw std::runtime_error("tick failed");
-  });
-  EXPECT_NO_THROW(rig.form.MainTimerTimer());
-  EXPECT_NO_THROW(rig.form.MainTimerTimer());
-  EXPECT_EQ(ticks, 2);
+  rig.form.MainTimerTimer();
+  EXPECT_TRUE(rig.shell.calls.empty()) << "no monitor yet: a tick does nothing";
+  EXPECT_EQ(rig.form.MonitorState().updateTickCounter, 79200);
+
+  FakeDesktop desktop;
+  desktop.SetTaskbar(true);
+  StillClock clock;
+  FakeUpdateCheck updates;
+  FakeIconFactory factory;
+  CustomTrayIconImage renderer(factory);
+  rig.form.AttachMonitor(TrayMonitorParts{desktop, clock, updates, renderer});
+  rig.form.MainTimerTimer();
+  rig.form.MainTimerTimer();
+  EXPECT_EQ(rig.form.MonitorState().updateTickCounter, 79202) << "the form keeps the tick state";
+  EXPECT_TRUE(rig.form.Icon().IsShown()) << "the tick shows the form's own icon";
+  ASSERT_FALSE(rig.shell.calls.empty());
+  EXPECT_EQ(rig.shell.calls.front().message, NotifyMessage::Add);
+  EXPECT_NE(rig.form.Icon().Record().icon, nullptr) << "with the usage graph";
+  EXPECT_EQ(clock.sleeps, 1) << "the wait before the first showing only";
+}
+
+TEST(TrayForm, BalloonClickStartsTheUpdater) {
+  Rig rig;
+  rig.form.Icon().OnNotify(0x0405);
+  EXPECT_EQ(rig.launcher.starts,
+            (std::vector<FakeLauncher::Start>{
+                {false, u"C:\\Program Files\\Nimbello\\NimbelloUpdate.exe", u""}}));
+  rig.launcher.failStarts = true;
+  EXPECT_NO_THROW(rig.form.Icon().OnNotify(0x0405));
 }
 
 }  // namespace

@@ -9,16 +9,22 @@
 #include "foundation/Guard.h"
 #include "foundation/WindowsVersion.h"
 #include "foundation/win32/WideText.h"
+#include "foundation/win32/Win32Clock.h"
 #include "foundation/win32/Win32Launcher.h"
 #include "foundation/win32/Win32Registry.h"
 #include "foundation/win32/Win32Resources.h"
 #include "foundation/win32/Win32SystemInfo.h"
 #include "tray/NimbelloTrayForm.h"
+#include "tray/CustomTrayIconImage.h"
 #include "tray/RunOnce.h"
+#include "tray/TrayMonitor.h"
 #include "tray/win32/MessageLoop.h"
+#include "tray/win32/Win32Desktop.h"
 #include "tray/win32/Win32DesktopWindows.h"
+#include "tray/win32/Win32IconFactory.h"
 #include "tray/win32/Win32NotifyIcon.h"
 #include "tray/win32/Win32TrayWindow.h"
+#include "tray/win32/WinHttpGet.h"
 
 namespace {
 
@@ -88,6 +94,13 @@ void Run(int argc, wchar_t** argv) {
 
   HINSTANCE instance = GetModuleHandleW(nullptr);
   Win32Resources resources;
+  // The monitor tick's parts; they outlive the form, whose icon holds copies of their icons.
+  Win32Desktop monitorDesktop;
+  Win32Clock clock;
+  WinHttpGet http;
+  HttpUpdateCheck updates(http);
+  Win32IconFactory iconFactory;
+  CustomTrayIconImage renderer(iconFactory);
   Win32NotifyIcon notify(instance);
   Win32TrayWindow window(instance);
   TNBTrayForm form(window, TrayFormPorts{settings, resources, system, launcher}, notify,
@@ -103,6 +116,7 @@ void Run(int argc, wchar_t** argv) {
       form.Icon().SetImage(icon);
     }
   });
+  form.AttachMonitor(TrayMonitorParts{monitorDesktop, clock, updates, renderer});
   form.FormCreate();
   window.StartTimer();
   RunMessageLoop();
