@@ -3,6 +3,10 @@
 //   TrayProbe wait-gone CLASS MS     exit 0 once no window of CLASS exists, 1 after MS ms
 //   TrayProbe wait-found CLASS MS    exit 0 once a window of CLASS exists, 1 after MS ms
 //   TrayProbe hotkey ID              posts WM_HOTKEY with identifier ID to the tray window
+//   TrayProbe menu-key CHAR          gives the open popup menu the character CHAR, as typed
+//   TrayProbe foreground             prints the class name of the foreground window
+//   TrayProbe exit-command           posts the menu command of Exit (display position 5) to the
+//                                    tray window
 //   TrayProbe close CLASS            sends WM_CLOSE to the first window of CLASS (bounded wait)
 //   TrayProbe title CLASS            prints the window text of the first window of CLASS
 //   TrayProbe tray-icons             prints "x y" (screen centre) of each notification-area
@@ -12,7 +16,11 @@
 //                                    when WM_CLOSE arrives; "hang" stops answering messages
 //                                    once WM_CLOSE arrives
 //   TrayProbe menu-items             prints the text of each item of the open popup menu
+//   TrayProbe working-set CLASS      prints the working set in bytes of the process that owns
+//                                    the first window of CLASS
 #include <windows.h>
+// Needs the types of windows.h.
+#include <psapi.h>
 
 #include <cstdio>
 #include <string>
@@ -163,6 +171,22 @@ int wmain(int argc, wchar_t** argv) {
                ? 0
                : 1;
   }
+  if (command == L"menu-key") {
+    // Typed keys reach Wine's menus only with X focus; the menu loop reads the character
+    // message just the same when it is posted to the menu window.
+    HWND menu = FindWindowW(L"#32768", nullptr);
+    return menu != nullptr && arg[0] != 0 && PostMessageW(menu, WM_CHAR, arg[0], 1) ? 0 : 1;
+  }
+  if (command == L"foreground") {
+    wchar_t name[256] = {};
+    GetClassNameW(GetForegroundWindow(), name, 256);
+    std::printf("%s\n", Utf8(name).c_str());
+    return 0;
+  }
+  if (command == L"exit-command") {
+    HWND tray = FindWindowW(L"TNBTrayForm", nullptr);
+    return tray != nullptr && PostMessageW(tray, WM_COMMAND, MAKEWPARAM(6, 0), 0) ? 0 : 1;
+  }
   if (command == L"close") {
     HWND window = FindWindowW(arg, nullptr);
     DWORD_PTR result = 0;
@@ -183,6 +207,26 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (command == L"tray-icons") {
     return TrayIcons();
+  }
+  if (command == L"working-set") {
+    HWND window = FindWindowW(arg, nullptr);
+    DWORD pid = 0;
+    if (window == nullptr || GetWindowThreadProcessId(window, &pid) == 0) {
+      return 1;
+    }
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof(counters);
+    const bool ok =
+        process != nullptr && K32GetProcessMemoryInfo(process, &counters, sizeof(counters));
+    if (process != nullptr) {
+      CloseHandle(process);
+    }
+    if (!ok) {
+      return 1;
+    }
+    std::printf("%llu\n", static_cast<unsigned long long>(counters.WorkingSetSize));
+    return 0;
   }
   if (command == L"menu-items") {
     return MenuItems();

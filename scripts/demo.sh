@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# Builds the programs and runs them under Wine on a virtual desktop with a taskbar (on Xvfb when
+# there is no display), with a stand-in release worker that logs its starts:
+#   - installs and starts the service, when the build has NimbelloService.exe;
+#   - starts the tray applet and waits for its icon;
+#   - frees memory three ways: "NimbelloTray.exe /freemem", Ctrl+Alt+F (as the hot-key message),
+#     and the menu's "Free memory now" (opened on the icon with the right mouse button);
+#   - writes screenshots of the desktop and of its notification area, and prints the worker's
+#     starts; then ends everything it started.
+# Output goes to build/mingw-x64/demo/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs="${NIMBELLO_JOBS:-2}"
+step() { printf '\n=== %s ===\n' "$*"; }
+
+step "packages"
+bash scripts/install-deps.sh
+
+step "build: the shipped 32-bit programs (build/mingw-x86/bin)"
+cmake --preset mingw-x86 >/dev/null
+cmake --build build/mingw-x86 -j"$jobs"
+
+step "build: the same programs for 64-bit Wine, and the stand-ins"
+cmake --preset mingw-x64 >/dev/null
+cmake --build build/mingw-x64 -j"$jobs" --target NimbelloTray StandInWorker TrayProbe
+if cmake --build build/mingw-x64 --target help | grep -q ' NimbelloService$'; then
+  cmake --build build/mingw-x64 -j"$jobs" --target NimbelloService
+fi
+
+tree="$PWD/build/mingw-x64"
+run="$tree/wine-run.sh"
+demo="$tree/demo"
+rm -rf "$demo"
+mkdir -p "$demo"
+cp "$tree/bin/NimbelloTray.exe" "$demo/"
+cp "$tree/bin/StandInWorker.exe" "$demo/NimbelloDefrag.exe"
+cp "$tree/bin/TrayProbe.exe" "$demo/"
+[ -f "$tree/bin/NimbelloService.exe" ] && cp "$tree/bin/NimbelloService.exe" "$demo/"
+export NIMBELLO_WORKER_LOG="Z:${demo//\//\\}\\worker.log"
+key='HKLM\Software\VELTRA\Nimbello'
+
+step "Wine session on a virtual desktop with a taskbar"
+"$run" --session-start
+eval "$("$run" --env)"
+probe() { "$run" "$demo/TrayProbe.exe" "$@"; }
+pids=()
+cleanup() {
+  probe close TNBTrayForm >/dev/null 2>&1 || true
+  if [ -f "$demo/NimbelloService.exe" ]; then
+    "$run" net stop Nimbello >/dev/null 2>&1 || true
+    "$run" "$demo/NimbelloService.exe" /UNINSTALL /SILENT >/dev/null 2>&1 || true
+  fi
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  "$run" --session-stop
+}
+trap cleanup EXIT
+
+"$run" reg add "$key" /v MemoryFree /t REG_DWORD /d 10 /f >/dev/null
+"$run" reg add "$key" /v LoadTrayIcon /t REG_DWORD /d 1 /f >/dev/null
+# Something on the desktop for the screenshot, and to keep Wine's desktop up.
+"$run" "$demo/TrayProbe.exe" window TNBDemoWindow >/dev/null 2>&1 &
+pids+=($!)
+probe wait-found Shell_TrayWnd 15000 || { echo "no taskbar came up" >&2; exit 1; }
+
+if [ -f "$demo/NimbelloService.exe" ]; then
+  step "service: install and start"
+  "$run" "$demo/NimbelloService.exe" /INSTALL /SILENT || true
+  "$run" net start Nimbello || true
+  "$run" sc query Nimbello | tr -d '\r' | sed -n '/STATE/p' || true
+else
+  step "service: NimbelloService.exe is not built yet; the tray alone"
+fi
+
+step "tray: start"
+start=$(date +%s.%N)
+"$run" "$demo/NimbelloTray.exe" /start >/dev/null 2>&1 &
+pids+=($!)
+probe wait-found TNBTrayForm 20000
+echo "tray window up after $(awk "BEGIN { printf \"%.2f\", $(date +%s.%N) - $start }") s; the icon follows with the first tick"
+sleep 3
+echo "applet working set: $(probe working-set TNBTrayForm | tr -d '\r') bytes"
+
+step "free memory: /freemem, the hot key, the menu"
+"$run" "$demo/NimbelloTray.exe" /freemem
+sleep 1
+probe hotkey 1
+sleep 1
+# The icon sits at the right end of the taskbar; open its menu and choose "Free memory now".
+xdotool mousemove 1012 756 sleep 0.3 click 3 sleep 1 key f || true
+sleep 2
+import -window root "$demo/desktop.png"
+/usr/bin/convert "$demo/desktop.png" -crop 240x40+784+728 -scale 400% "$demo/notification-area.png"
+echo "screenshots: $demo/desktop.png, $demo/notification-area.png"
+
+step "release worker starts (MemoryFree 10 %)"
+sleep 1
+cat "$demo/worker.log" 2>/dev/null || echo "(none)"
+
+step "tray: exit"
+probe close TNBTrayForm && echo "tray closed"
