@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "foundation/DateTimeText.h"
 #include "tests/fakes/FakeHttpGet.h"
 #include "tests/fakes/FakeLauncher.h"
 
@@ -79,6 +80,30 @@ TEST(CheckForUpdate, OnlyTheFirstMebibyteIsSearched) {
     body.append(100, 'y');
     FakeHttpGet http(200, body);
     EXPECT_EQ(CheckForUpdate(http), c.answer) << c.tokenAt;
+  }
+}
+
+// The schedule's age rule: every pair gives the same count in both orders.
+TEST(WholeDaysBetween, WholeDaysInEitherOrder) {
+  const DateTime stamp = ToDateTime({2011, 3, 1, 12, 0, 0, 0});
+  struct Case {
+    LocalDateTime other;
+    int32_t days;
+  };
+  const Case cases[] = {
+      {{2011, 3, 1, 12, 0, 0, 0}, 0},      {{2011, 3, 2, 0, 0, 0, 0}, 0},  // 12 hours
+      {{2011, 3, 31, 11, 0, 0, 0}, 29},                                    // 29 days 23 hours
+      {{2011, 4, 1, 11, 0, 0, 0}, 30},                                     // 30 days 23 hours
+      {{2011, 4, 1, 11, 59, 59, 999}, 30},  // a millisecond short of 31 days
+      {{2011, 4, 1, 12, 0, 0, 0}, 31},     {{2011, 4, 1, 12, 0, 0, 1}, 31},
+      {{2012, 3, 1, 12, 0, 0, 0}, 366},     // across a leap day
+      {{2011, 1, 30, 12, 0, 0, 0}, 30},     // the other date earlier
+      {{1899, 12, 29, 6, 0, 0, 0}, 40604},  // on the far side of day 0
+  };
+  for (const auto& c : cases) {
+    const DateTime other = ToDateTime(c.other);
+    EXPECT_EQ(WholeDaysBetween(stamp, other), c.days) << other;
+    EXPECT_EQ(WholeDaysBetween(other, stamp), c.days) << other;
   }
 }
 
