@@ -368,6 +368,29 @@ TEST(ReleasePolicy, UpdateStampOncePerSettingAlsoBeforeTheStart) {
   }
 }
 
+// A locale that cannot format the date, as a failing GetDateFormatW would.
+class FailingFormatClock : public FakeClock {
+ public:
+  std::u16string FormatShortDate(const LocalDateTime&) override {
+    throw std::runtime_error("GetDateFormatW failed");
+  }
+};
+
+TEST(ReleasePolicy, FailingStampTextEndsOneTickOnly) {
+  Rig rig;
+  FailingFormatClock clock;
+  clock.tickCount = 3600000;
+  ReleasePolicyPorts ports{rig.settings, rig.system, rig.launcher, clock, rig.processors};
+  rig.registry.PutDword(u"Updated", 1);
+  EXPECT_NO_THROW(MainTimerTimer(rig.state, ports));
+  EXPECT_EQ(rig.registry.Dword(u"Updated"), 0u);
+  EXPECT_EQ(rig.registry.Find(u"UpdatedDate"), nullptr);
+  EXPECT_EQ(rig.launcher.starts.size(), 0u);  // the failure ended that tick
+  // The flag does not stay set to end every later tick before the policy.
+  MainTimerTimer(rig.state, ports);
+  EXPECT_EQ(rig.launcher.WorkerArguments(), Args{u"410"});
+}
+
 TEST(ReleasePolicy, SettingsReadInOrderOnEveryTickPastTheGate) {
   struct Case {
     const char* name;
