@@ -278,7 +278,7 @@ TEST_F(UpdateCheckTest, OnlyTheFirstMebibyteIsRead) {
 // Whatever the server does, the call ends with -1 well within the tray's 15-second bound.
 TEST_F(UpdateCheckTest, UnresponsiveServersAreBounded) {
   const std::string token = Hex("VELTRA|1");
-  const char* behaviours[] = {"silent", "dribble-head", "dribble-body"};
+  const char* behaviours[] = {"silent", "dribble-head", "dribble-body", "stall-body"};
   for (const char* behaviour : behaviours) {
     server().Answer(std::string("behaviour=") + behaviour + "&body=" + token);
     const Timed result = CheckTimed();

@@ -10,7 +10,8 @@ the last "/__set" request said. Control requests:
       bytes "y". behaviour: answer (plain answer with Content-Length), endless (no length, the
       body followed by "y" until the client goes away), silent (read the request, never answer),
       mute (accept, read nothing, never answer), dribble-head (status line, then one header byte
-      every half second), dribble-body (headers, then one body byte every half second).
+      every half second), dribble-body (headers, then one body byte every half second),
+      stall-body (headers and the body, then silence with most of the announced length unsent).
   /__log      the recorded request heads, each ended by a line "----"
   /__reset    forget the recorded requests
   /__closedport  a port of 127.0.0.1 that was free a moment ago and has no listener
@@ -161,6 +162,10 @@ class Handler(socketserver.BaseRequestHandler):
             while time.monotonic() < end:
                 sock.sendall(b"y")
                 time.sleep(0.5)
+        elif behaviour == "stall-body":
+            head = status_line + extra + "Content-Length: 1000000\r\nConnection: close\r\n\r\n"
+            sock.sendall(head.encode("latin-1") + body)
+            hold(sock, server.hold)
         elif behaviour == "endless":
             head = status_line + extra + "Connection: close\r\n\r\n"
             sock.sendall(head.encode("latin-1") + body)
