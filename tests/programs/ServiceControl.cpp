@@ -2,6 +2,8 @@
 // lacks. Usage: ServiceControl NAME COMMAND... where each command is one of
 //   stop | pause | continue | interrogate | code N   send that control code (ControlService)
 //   wait STATE MS        poll until the state is STATE (stopped, running, paused, ...) or fail
+//   settle MS            poll until the state is not pending (stop pending counts as settled)
+//   wait stopping MS     poll until the state is stop pending or stopped
 //   query                print the current state
 //   config               print the registration (QueryServiceConfigW) and the description
 //   stoptime MS          send stop, poll until stopped, print the milliseconds it took
@@ -80,11 +82,21 @@ bool Control(SC_HANDLE service, DWORD code, const std::wstring& label) {
   return true;
 }
 
+// Stop pending counts as settled: once a stop is taken up, the service is on its way out.
+bool Settled(DWORD state) {
+  return state != SERVICE_START_PENDING && state != SERVICE_PAUSE_PENDING &&
+         state != SERVICE_CONTINUE_PENDING;
+}
+
 bool WaitFor(SC_HANDLE service, const std::wstring& state, DWORD ms) {
   const ULONGLONG end = GetTickCount64() + ms;
   SERVICE_STATUS status{};
   for (;;) {
-    if (Query(service, status) && state == StateName(status.dwCurrentState)) {
+    if (Query(service, status) &&
+        (state == L"settled"    ? Settled(status.dwCurrentState)
+         : state == L"stopping" ? status.dwCurrentState == SERVICE_STOP_PENDING ||
+                                      status.dwCurrentState == SERVICE_STOPPED
+                                : state == StateName(status.dwCurrentState))) {
       Print(L"wait " + state + L" ok " + StatusLine(status));
       return true;
     }
@@ -167,6 +179,8 @@ int wmain(int argc, wchar_t** argv) {
     } else if (command == L"wait") {
       const std::wstring state = next();
       ok = WaitFor(service.h, state, static_cast<DWORD>(_wtoi(next().c_str())));
+    } else if (command == L"settle") {
+      ok = WaitFor(service.h, L"settled", static_cast<DWORD>(_wtoi(next().c_str())));
     } else if (command == L"query") {
       SERVICE_STATUS status{};
       ok = Query(service.h, status);
