@@ -19,6 +19,9 @@ ctest --test-dir build/native -j"$jobs" --output-on-failure
 step "mingw-x86: the shipped 32-bit programs"
 cmake --preset mingw-x86 >/dev/null
 cmake --build build/mingw-x86 -j"$jobs"
+# The release package of those programs: build/mingw-x86/package/Nimbello-6.0.0.0-win32.zip.
+(cd build/mingw-x86 && cpack >/dev/null)
+python3 -m zipfile -l build/mingw-x86/package/Nimbello-6.0.0.0-win32.zip
 
 step "mingw-x64: Win32 and end-to-end tests under Wine"
 cmake --preset mingw-x64 >/dev/null

@@ -1,0 +1,20 @@
+# The release package: the shipped 32-bit programs and a short text, as
+# Nimbello-<version>-win32.zip in <tree>/package/ (run cpack in the mingw-x86 tree).
+# Only the 32-bit build is packed; the other trees have nothing to ship.
+if(NOT WIN32 OR NOT CMAKE_SIZEOF_VOID_P EQUAL 4)
+  return()
+endif()
+foreach(_program NimbelloService NimbelloTray)
+  if(TARGET ${_program})
+    install(TARGETS ${_program} RUNTIME DESTINATION .)
+  endif()
+endforeach()
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/README.txt DESTINATION .)
+set(CPACK_GENERATOR ZIP)
+set(CPACK_PACKAGE_NAME Nimbello)
+set(CPACK_PACKAGE_VENDOR VELTRA)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_FILE_NAME Nimbello-${PROJECT_VERSION}-win32)
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+set(CPACK_OUTPUT_FILE_PREFIX ${CMAKE_BINARY_DIR}/package)
+include(CPack)
