@@ -243,7 +243,7 @@ def start_service_and_test_controls():
 
     rc, out = control("pause", "wait", "paused", "5000")
     check(rc == 0, "pause: paused")
-    time.sleep(1.2)  # a tick that was on its way
+    time.sleep(2)  # a release that was on its way
     before = len(worker_lines())
     reg_set("Updated", "REG_DWORD", 1)
     time.sleep(3)
