@@ -46,12 +46,22 @@ step "Wine session on a virtual desktop with a taskbar"
 "$run" --session-start
 eval "$("$run" --env)"
 probe() { "$run" "$demo/TrayProbe.exe" "$@"; }
+service_installed() { "$run" sc query Nimbello 2>/dev/null | grep -q STATE; }
+# An automatic-start service would come back with every new session of this prefix: the demo
+# leaves none behind. A failed uninstall shows a dialog that nothing closes, hence the bounds.
+remove_service() {
+  for _ in 1 2 3; do
+    service_installed || return 0
+    timeout 60 "$run" net stop Nimbello >/dev/null 2>&1 || true
+    timeout 60 "$run" "$demo/NimbelloService.exe" /UNINSTALL /SILENT >/dev/null 2>&1 || true
+    sleep 1
+  done
+}
 pids=()
 cleanup() {
   probe close TNBTrayForm >/dev/null 2>&1 || true
   if [ -f "$demo/NimbelloService.exe" ]; then
-    "$run" net stop Nimbello >/dev/null 2>&1 || true
-    "$run" "$demo/NimbelloService.exe" /UNINSTALL /SILENT >/dev/null 2>&1 || true
+    remove_service
   fi
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
   "$run" --session-stop
@@ -67,8 +77,9 @@ probe wait-found Shell_TrayWnd 15000 || { echo "no taskbar came up" >&2; exit 1;
 
 if [ -f "$demo/NimbelloService.exe" ]; then
   step "service: install and start"
-  "$run" "$demo/NimbelloService.exe" /INSTALL /SILENT || true
-  "$run" net start Nimbello || true
+  remove_service  # one left by an earlier run would make the install fail
+  timeout 60 "$run" "$demo/NimbelloService.exe" /INSTALL /SILENT || true
+  timeout 60 "$run" net start Nimbello || true
   "$run" sc query Nimbello | tr -d '\r' | sed -n '/STATE/p' || true
 else
   step "service: NimbelloService.exe is not built yet; the tray alone"
