@@ -145,6 +145,34 @@ def companion(window_class, *extra):
     return process
 
 
+def tooltip_at(centre):
+    """The text of the tooltip that hovering over the point shows."""
+    xdotool("mousemove", "600", "400")
+    time.sleep(0.5)
+    xdotool("mousemove", str(centre[0]), str(centre[1]))
+    end = time.time() + 5
+    while time.time() < end:
+        time.sleep(0.5)
+        text = probe_out("tooltip")
+        if text:
+            return text.splitlines()[0]
+    return ""
+
+
+def tooltip_without_language_entry():
+    """A language with no resource: the tooltip stays the application title."""
+    reg_set("Language", "REG_SZ", "klingon")
+    before = notification_area()
+    tray = start_tray()
+    shown = wait_icon(before)
+    check(shown is not None, "klingon: the icon appears")
+    if shown:
+        text = tooltip_at(icon_centre(before, shown))
+        check(text == "Nimbellotray", f"klingon: the tooltip stays the application title ({text!r})")
+    end_tray(tray)
+    reg_delete("Language")
+
+
 def exit_from_menu(access_key, language):
     """Opens the menu on the real icon with the right button and chooses Exit by its key."""
     reg_set("Language", "REG_SZ", language)
@@ -156,6 +184,8 @@ def exit_from_menu(access_key, language):
     check(shown is not None, f"{language}: the icon appears")
     centre = icon_centre(before, shown) if shown else None
     if centre:
+        text = tooltip_at(centre)
+        check(text == "Nimbello", f"{language}: the tooltip comes from the language file ({text!r})")
         xdotool("mousemove", str(centre[0]), str(centre[1]))
         time.sleep(0.3)
         xdotool("click", "3")
@@ -268,6 +298,7 @@ def run_tests():
     exit_from_menu("e", "english")
     open(LOG, "w").close()
     exit_from_menu("q", "french")
+    tooltip_without_language_entry()
 
     # A companion that stops answering does not hang Exit.
     open(LOG, "w").close()

@@ -4,6 +4,7 @@
 //   TrayProbe wait-found CLASS MS    exit 0 once a window of CLASS exists, 1 after MS ms
 //   TrayProbe hotkey ID              posts WM_HOTKEY with identifier ID to the tray window
 //   TrayProbe menu-key CHAR          gives the open popup menu the character CHAR, as typed
+//   TrayProbe tooltip                prints the text of each visible tooltip window
 //   TrayProbe foreground             prints the class name of the foreground window
 //   TrayProbe exit-command           posts the menu command of Exit (display position 5) to the
 //                                    tray window
@@ -123,6 +124,20 @@ int TrayIcons() {
   return 0;
 }
 
+BOOL CALLBACK PrintTooltip(HWND window, LPARAM found) {
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, 64);
+  if (IsWindowVisible(window) && std::wstring(name) == L"tooltips_class32") {
+    wchar_t text[512] = {};
+    DWORD_PTR n = 0;
+    SendMessageTimeoutW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                        2000, &n);
+    std::printf("%s\n", Utf8(text).c_str());
+    ++*reinterpret_cast<int*>(found);
+  }
+  return TRUE;
+}
+
 int WaitFor(const wchar_t* className, int milliseconds, bool present) {
   for (int waited = 0;; waited += 50) {
     if ((FindWindowW(className, nullptr) != nullptr) == present) {
@@ -176,6 +191,11 @@ int wmain(int argc, wchar_t** argv) {
     // message just the same when it is posted to the menu window.
     HWND menu = FindWindowW(L"#32768", nullptr);
     return menu != nullptr && arg[0] != 0 && PostMessageW(menu, WM_CHAR, arg[0], 1) ? 0 : 1;
+  }
+  if (command == L"tooltip") {
+    int found = 0;
+    EnumWindows(PrintTooltip, reinterpret_cast<LPARAM>(&found));
+    return found > 0 ? 0 : 1;
   }
   if (command == L"foreground") {
     wchar_t name[256] = {};
