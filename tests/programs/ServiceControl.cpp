@@ -2,7 +2,8 @@
 // lacks. Usage: ServiceControl NAME COMMAND... where each command is one of
 //   stop | pause | continue | interrogate | code N   send that control code (ControlService)
 //   wait STATE MS        poll until the state is STATE (stopped, running, paused, ...) or fail
-//   settle MS            poll until the state is not pending (stop pending counts as settled)
+//   settle MS            poll until one state that is not pending has held for 2 s (stop pending
+//                        counts as settled at once)
 //   wait stopping MS     poll until the state is stop pending or stopped
 //   query                print the current state
 //   config               print the registration (QueryServiceConfigW) and the description
@@ -88,15 +89,28 @@ bool Settled(DWORD state) {
          state != SERVICE_CONTINUE_PENDING;
 }
 
+// Requests still queued behind a reported state keep changing it: between a continue and the next
+// queued pause the service really is running for a moment. Settled therefore means one state held
+// for longer than the service thread takes to drain its queue several times over.
+constexpr ULONGLONG kSettledFor = 2000;
+
 bool WaitFor(SC_HANDLE service, const std::wstring& state, DWORD ms) {
   const ULONGLONG end = GetTickCount64() + ms;
   SERVICE_STATUS status{};
+  DWORD held = 0;
+  ULONGLONG heldSince = 0;
   for (;;) {
-    if (Query(service, status) &&
-        (state == L"settled"    ? Settled(status.dwCurrentState)
-         : state == L"stopping" ? status.dwCurrentState == SERVICE_STOP_PENDING ||
-                                      status.dwCurrentState == SERVICE_STOPPED
-                                : state == StateName(status.dwCurrentState))) {
+    const bool known = Query(service, status);
+    if (known && (held != status.dwCurrentState || heldSince == 0)) {
+      held = status.dwCurrentState;
+      heldSince = GetTickCount64();
+    }
+    if (known && (state == L"settled" ? Settled(status.dwCurrentState) &&
+                                            (status.dwCurrentState == SERVICE_STOP_PENDING ||
+                                             GetTickCount64() - heldSince >= kSettledFor)
+                  : state == L"stopping" ? status.dwCurrentState == SERVICE_STOP_PENDING ||
+                                               status.dwCurrentState == SERVICE_STOPPED
+                                         : state == StateName(status.dwCurrentState))) {
       Print(L"wait " + state + L" ok " + StatusLine(status));
       return true;
     }
