@@ -24,12 +24,21 @@ DWORD CountGdiObjectsByIndex() {
 }
 
 // Windows, menus and icons (cursors included); Wine accepts a USER handle without its generation
-// bits. GetIconInfo hands out copies of the icon's bitmaps, which are deleted at once.
+// bits. GetIconInfo hands out copies of the icon's bitmaps, which are deleted at once. The handle
+// table is shared by every process of the session, so windows of other processes (programs this
+// process started, the shell's taskbar buttons for them) are left out.
 DWORD CountUserObjectsByIndex() {
   DWORD n = 0;
+  const DWORD self = GetCurrentProcessId();
   for (ULONG_PTR i = 2; i < 0x10000; i += 2) {
     const auto handle = reinterpret_cast<HANDLE>(i);
-    if (IsWindow(static_cast<HWND>(handle)) || IsMenu(static_cast<HMENU>(handle))) {
+    if (IsWindow(static_cast<HWND>(handle))) {
+      DWORD owner = 0;
+      GetWindowThreadProcessId(static_cast<HWND>(handle), &owner);
+      n += owner == self ? 1 : 0;
+      continue;
+    }
+    if (IsMenu(static_cast<HMENU>(handle))) {
       ++n;
       continue;
     }
