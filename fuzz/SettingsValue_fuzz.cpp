@@ -12,8 +12,9 @@
 
 namespace {
 
-// Larger than any value a settings key holds in practice; keeps the fuzzer's memory bounded.
-constexpr uint32_t MaxValueBytes = 1u << 20;
+// Far larger than the store's inline buffer and than any value a settings key holds in practice,
+// small enough for the fuzzer to try many sizes quickly.
+constexpr uint32_t MaxValueBytes = 1u << 16;
 
 // Answers queries from the input while it lasts, then as a missing value. It keeps the port's
 // contract: Ok only when the bytes fit the caller's buffer, otherwise MoreData with the size
