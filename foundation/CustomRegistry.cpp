@@ -29,6 +29,12 @@ bool ReadDword(RegistryPort& port, RegistryRoot root, std::u16string_view path,
   return true;
 }
 
+// A port that reports more bytes than the buffer it was given must not make the decoder read past
+// that buffer.
+size_t Within(size_t reported, size_t buffer) {
+  return reported < buffer ? reported : buffer;
+}
+
 bool IsStringType(uint32_t type) {
   return type == RegType::Sz || type == RegType::ExpandSz;
 }
@@ -55,8 +61,9 @@ std::u16string CustomRegistry::ReadSettingString(RegistryRoot root, std::u16stri
     std::array<std::byte, InlineStringBytes> inline_buffer{};
     RegistryQuery q = port_.QueryValue(root, path, name, inline_buffer);
     if (q.status == RegistryQuery::Status::Ok) {
-      return IsStringType(q.type) ? DecodeRegistryText(inline_buffer.data(), q.size)
-                                  : std::u16string();
+      return IsStringType(q.type)
+                 ? DecodeRegistryText(inline_buffer.data(), Within(q.size, inline_buffer.size()))
+                 : std::u16string();
     }
     std::vector<std::byte> heap_buffer;
     for (int attempt = 0; attempt < StringReadAttempts; ++attempt) {
@@ -66,8 +73,9 @@ std::u16string CustomRegistry::ReadSettingString(RegistryRoot root, std::u16stri
       heap_buffer.assign(q.size, std::byte{0});
       q = port_.QueryValue(root, path, name, heap_buffer);
       if (q.status == RegistryQuery::Status::Ok) {
-        return IsStringType(q.type) ? DecodeRegistryText(heap_buffer.data(), q.size)
-                                    : std::u16string();
+        return IsStringType(q.type)
+                   ? DecodeRegistryText(heap_buffer.data(), Within(q.size, heap_buffer.size()))
+                   : std::u16string();
       }
     }
     return std::u16string();
@@ -95,8 +103,7 @@ bool CustomRegistry::ReadSettingBool(RegistryRoot root, std::u16string_view path
 }
 
 void CustomRegistry::WriteSettingString(RegistryRoot root, std::u16string_view path,
-                                        std::u16string_view name,
-                                        std::u16string_view value) const {
+                                        std::u16string_view name, std::u16string_view value) const {
   guarded([&] {
     std::vector<std::byte> data((value.size() + 1) * 2, std::byte{0});
     for (size_t i = 0; i < value.size(); ++i) {

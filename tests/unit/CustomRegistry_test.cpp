@@ -155,4 +155,34 @@ TEST(CustomRegistryWrite, RefusedWriteChangesNothingAndReturns) {
   EXPECT_EQ(reg.writes, 0u);
 }
 
+// A port that claims more bytes than it was given room for: the store reads only its own buffer
+// (ASan reports any read past it).
+class OverstatingRegistry : public RegistryPort {
+ public:
+  RegistryQuery QueryValue(RegistryRoot, std::u16string_view, std::u16string_view,
+                           std::span<std::byte> buffer) override {
+    for (size_t i = 0; i + 1 < buffer.size(); i += 2) {
+      buffer[i] = std::byte{'x'};
+    }
+    RegistryQuery q;
+    q.status = RegistryQuery::Status::Ok;
+    q.type = RegType::Sz;
+    q.size = static_cast<uint32_t>(buffer.size()) + 4096;
+    return q;
+  }
+  bool SetValue(RegistryRoot, std::u16string_view, std::u16string_view, uint32_t,
+                std::span<const std::byte>) override {
+    return false;
+  }
+};
+
+TEST(CustomRegistryString, OverstatedSizeNeverReadsPastTheBuffer) {
+  OverstatingRegistry reg;
+  CustomRegistry store(reg);
+  const std::u16string text =
+      store.ReadSettingString(RegistryRoot::LocalMachine, u"\\Software\\T", u"Language", u"d");
+  EXPECT_FALSE(text.empty());
+  EXPECT_EQ(text.find_first_not_of(u'x'), std::u16string::npos);
+}
+
 }  // namespace
