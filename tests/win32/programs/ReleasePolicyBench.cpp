@@ -18,22 +18,9 @@
 #include "foundation/win32/Win32Registry.h"
 #include "foundation/win32/Win32SystemInfo.h"
 #include "service/ReleasePolicy.h"
+#include "Measure.h"
 
 namespace {
-
-template <class Body>
-void Measure(const char* label, int iterations, Body&& body) {
-  for (int i = 0; i < iterations / 10; ++i) {
-    body();  // warm-up
-  }
-  const auto start = std::chrono::steady_clock::now();
-  for (int i = 0; i < iterations; ++i) {
-    body();
-  }
-  const double us =
-      std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
-  std::printf("%-48s %10.2f us/op\n", label, us / iterations);
-}
 
 // The real registry with the settings key moved to the benchmark's own key.
 class MovedSettingsRegistry : public RegistryPort {
