@@ -35,6 +35,12 @@ class WideZ {
   const wchar_t* ptr_ = nullptr;
 };
 
+// Every build reads and writes the 32-bit view. The shipped programs are 32-bit, so on 64-bit
+// Windows their key is HKLM\Software\WOW6432Node\VELTRA\Nimbello; a 64-bit build of the same
+// code must meet the same values, not an empty twin in the 64-bit view. Keys that are not
+// redirected (HKLM\System, most of HKCU) are the same in both views.
+constexpr REGSAM kView = KEY_WOW64_32KEY;
+
 std::u16string_view Relative(std::u16string_view path) {
   while (!path.empty() && path.front() == u'\\') {
     path.remove_prefix(1);
@@ -49,7 +55,8 @@ RegistryQuery Win32Registry::QueryValue(RegistryRoot root, std::u16string_view p
   RegistryQuery q;
   const WideZ key_path(Relative(path));
   UniqueHKey key;
-  if (RegOpenKeyExW(RootKey(root), key_path.get(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) {
+  if (RegOpenKeyExW(RootKey(root), key_path.get(), 0, KEY_READ | kView, key.put()) !=
+      ERROR_SUCCESS) {
     return q;
   }
   const WideZ value_name(name);
@@ -73,8 +80,8 @@ bool Win32Registry::SetValue(RegistryRoot root, std::u16string_view path, std::u
                              uint32_t type, std::span<const std::byte> data) {
   const WideZ key_path(Relative(path));
   UniqueHKey key;
-  if (RegCreateKeyExW(RootKey(root), key_path.get(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
-                      nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
+  if (RegCreateKeyExW(RootKey(root), key_path.get(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_WRITE | kView, nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
     return false;
   }
   const WideZ value_name(name);

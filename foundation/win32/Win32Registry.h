@@ -2,7 +2,8 @@
 #include "foundation/RegistryPort.h"
 
 // The settings store's view of the real registry. Paths given with a leading backslash are opened
-// relative to the root, which is what the leading backslash means.
+// relative to the root, which is what the leading backslash means. Every key is opened in the
+// 32-bit registry view, whatever the build.
 class Win32Registry : public RegistryPort {
  public:
   RegistryQuery QueryValue(RegistryRoot root, std::u16string_view path, std::u16string_view name,
