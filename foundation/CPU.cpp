@@ -5,6 +5,9 @@
 
 namespace {
 
+// Windows 2000 to Server 2008 (codes 0 to 4) take the performance record of their time.
+constexpr int32_t LastShortRecordCode = 4;
+
 // The 32-bit build computes on the x87 stack, whose registers keep 64-bit mantissas. Storing each
 // step as a double gives the figures of double arithmetic throughout, on every target.
 double Stored(double value) {
@@ -40,9 +43,12 @@ double GetProcessorUsage(ProcessorSample& previous, ProcessorInfoPort& processor
     if (!systemTime) {
       return 0.0;
     }
-    const PerformanceRecordLength length = GetWindowsVersionCode(system) >= 5
-                                               ? PerformanceRecordLength::Long
-                                               : PerformanceRecordLength::Short;
+    // The old record only where a known version needs it: Windows 8 and later (code -1) refuse
+    // it, and every query would fail.
+    const int32_t versionCode = GetWindowsVersionCode(system);
+    const PerformanceRecordLength length = versionCode >= 0 && versionCode <= LastShortRecordCode
+                                               ? PerformanceRecordLength::Short
+                                               : PerformanceRecordLength::Long;
     const std::optional<RecordInt64> idleTime = processors.QueryIdleTime(length);
     if (!idleTime) {
       return 0.0;

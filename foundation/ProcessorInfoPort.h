@@ -12,7 +12,8 @@ struct RecordInt64 {
   bool operator==(const RecordInt64&) const = default;
 };
 
-// Windows 7 and later fill a longer performance record than the one that older versions accept.
+// Windows 7 and later fill a longer performance record than the one that older versions accept;
+// the long one grows as far as the running Windows asks.
 enum class PerformanceRecordLength {
   Short,
   Long,

@@ -2,12 +2,15 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstddef>
 #include <cstring>
 #include <span>
+#include <vector>
 
+#include "foundation/GrowingQuery.h"
 #include "foundation/win32/UniqueHandle.h"
 
 namespace {
@@ -32,38 +35,53 @@ constexpr RecordLayout Layout{64, 56, 32, 8, 312, 1000, 0};
 constexpr RecordLayout Layout{44, 40, 32, 8, 312, 1000, 0};
 #endif
 
+// Windows 8 and later refuse the old performance record and have lengthened it since; the long
+// record grows on request up to this bound.
+constexpr ULONG PerformanceLengthLimit = 16384;
+
 constexpr ULONG SystemBasicInformation = 0;
 constexpr ULONG SystemPerformanceInformation = 2;
 constexpr ULONG SystemTimeOfDayInformation = 3;
 
-// Long enough for every record above; the query is never given a length beyond its buffer.
-using RecordBuffer = std::array<std::byte, 1000>;
+// Long enough for every fixed-length record above; the query is never given a length beyond its
+// buffer.
+using RecordBuffer = std::array<std::byte, 312>;
 static_assert(Layout.basicLength <= sizeof(RecordBuffer) &&
               Layout.timeOfDayLength <= sizeof(RecordBuffer) &&
-              Layout.performanceLengthShort <= sizeof(RecordBuffer) &&
-              Layout.performanceLengthLong <= sizeof(RecordBuffer));
+              Layout.performanceLengthShort <= sizeof(RecordBuffer));
 static_assert(Layout.processorCountOffset < Layout.basicLength &&
               Layout.currentTimeOffset + 8 <= Layout.timeOfDayLength &&
               Layout.idleTimeOffset + 8 <= Layout.performanceLengthShort);
 
 using NtQuerySystemInformationFunction = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
 
-// One query: the library is loaded for it and released after it, nothing is kept.
-bool QuerySystemInformation(ULONG informationClass, RecordBuffer& buffer, ULONG length) {
-  buffer.fill(std::byte{0});
+// Any nonzero status other than a length mismatch: the library or the export is missing.
+constexpr uint32_t StatusNotBound = 0xC0000135u;
+
+// One query of the whole buffer: the library is loaded for it and released after it, nothing is
+// kept.
+QueryAnswer QuerySystemInformation(ULONG informationClass, std::span<std::byte> buffer) {
+  std::fill(buffer.begin(), buffer.end(), std::byte{0});
   const UniqueModule ntdll(LoadLibraryW(L"ntdll.dll"));
   if (!ntdll) {
-    return false;
+    return {StatusNotBound, 0};
   }
   const FARPROC address = GetProcAddress(ntdll.get(), "NtQuerySystemInformation");
   if (address == nullptr) {
-    return false;
+    return {StatusNotBound, 0};
   }
   const auto query = std::bit_cast<NtQuerySystemInformationFunction>(address);
-  return query(informationClass, buffer.data(), length, nullptr) == 0;
+  ULONG wanted = 0;
+  const LONG status =
+      query(informationClass, buffer.data(), static_cast<ULONG>(buffer.size()), &wanted);
+  return {static_cast<uint32_t>(status), wanted};
 }
 
-RecordInt64 ReadInt64(const RecordBuffer& buffer, size_t offset) {
+bool QuerySystemInformation(ULONG informationClass, RecordBuffer& buffer, ULONG length) {
+  return QuerySystemInformation(informationClass, std::span(buffer).first(length)).status == 0;
+}
+
+RecordInt64 ReadInt64(std::span<const std::byte> buffer, size_t offset) {
   RecordInt64 value;
   std::memcpy(&value.low, buffer.data() + offset, sizeof value.low);
   std::memcpy(&value.high, buffer.data() + offset + sizeof value.low, sizeof value.high);
@@ -89,12 +107,24 @@ std::optional<RecordInt64> Win32ProcessorInfo::QuerySystemTime() {
 }
 
 std::optional<RecordInt64> Win32ProcessorInfo::QueryIdleTime(PerformanceRecordLength length) {
-  alignas(8) RecordBuffer buffer;
-  const ULONG recordLength = length == PerformanceRecordLength::Long
-                                 ? Layout.performanceLengthLong
-                                 : Layout.performanceLengthShort;
-  if (!QuerySystemInformation(SystemPerformanceInformation, buffer, recordLength)) {
+  if (length == PerformanceRecordLength::Short) {
+    alignas(8) RecordBuffer buffer;
+    if (!QuerySystemInformation(SystemPerformanceInformation, buffer,
+                                Layout.performanceLengthShort)) {
+      return std::nullopt;
+    }
+    return ReadInt64(buffer, Layout.idleTimeOffset);
+  }
+  // 64-bit elements keep the record's 64-bit fields aligned.
+  std::vector<uint64_t> record;
+  const auto answered =
+      QueryGrowing(Layout.performanceLengthLong, PerformanceLengthLimit, [&](uint32_t size) {
+        record.assign((size + 7) / 8, 0);
+        return QuerySystemInformation(SystemPerformanceInformation,
+                                      std::as_writable_bytes(std::span(record)).first(size));
+      });
+  if (!answered) {
     return std::nullopt;
   }
-  return ReadInt64(buffer, Layout.idleTimeOffset);
+  return ReadInt64(std::as_bytes(std::span(record)), Layout.idleTimeOffset);
 }

@@ -11,6 +11,9 @@ class FakeProcessorInfo : public ProcessorInfoPort {
   std::optional<RecordInt64> systemTime = RecordInt64{};
   std::optional<RecordInt64> idleTime = RecordInt64{};
   std::vector<PerformanceRecordLength> idleQueries;
+  // A performance record length the running Windows refuses, as Windows 8 and later refuse the
+  // short one.
+  std::optional<PerformanceRecordLength> refusedLength;
   int queries = 0;
 
   std::optional<uint8_t> QueryNumberOfProcessors() override {
@@ -24,7 +27,7 @@ class FakeProcessorInfo : public ProcessorInfoPort {
   std::optional<RecordInt64> QueryIdleTime(PerformanceRecordLength length) override {
     ++queries;
     idleQueries.push_back(length);
-    return idleTime;
+    return length == refusedLength ? std::nullopt : idleTime;
   }
 
   // Both clocks as 64-bit values.

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/GrowingQuery.h"
 #include "tests/fakes/FakeProcessorInfo.h"
 #include "tests/fakes/FakeSystemInfo.h"
 
@@ -134,8 +135,9 @@ TEST(GetProcessorUsage, PerformanceRecordLengthFollowsTheVersionCode) {
       {VersionRecord{5, 1, 1}, PerformanceRecordLength::Short},  // code 1
       {VersionRecord{6, 0, 3}, PerformanceRecordLength::Short},  // code 4
       {VersionRecord{6, 1, 1}, PerformanceRecordLength::Long},   // code 5
-      {VersionRecord{6, 2, 1}, PerformanceRecordLength::Short},  // code -1
-      {std::nullopt, PerformanceRecordLength::Short},            // failed: -1
+      {VersionRecord{6, 2, 1}, PerformanceRecordLength::Long},   // code -1: Windows 8
+      {VersionRecord{10, 0, 1}, PerformanceRecordLength::Long},  // code -1: Windows 10
+      {std::nullopt, PerformanceRecordLength::Long},             // failed: -1
   };
   for (const auto& c : cases) {
     FakeProcessorInfo processors;
@@ -147,6 +149,53 @@ TEST(GetProcessorUsage, PerformanceRecordLengthFollowsTheVersionCode) {
     EXPECT_EQ(processors.idleQueries[0], c.length)
         << (c.version ? c.version->majorVersion : 0) << "."
         << (c.version ? c.version->minorVersion : 0);
+  }
+}
+
+// Windows 10 refuses the short record: a busy second still shows as busy.
+TEST(GetProcessorUsage, MeasuredWhereTheShortRecordIsRefused) {
+  FakeProcessorInfo processors;
+  processors.refusedLength = PerformanceRecordLength::Short;
+  FakeSystemInfo system;
+  system.SetVersion(10, 0);
+  ProcessorSample sample;
+  processors.Set(Start, Second);
+  GetProcessorUsage(sample, processors, system);
+  processors.Set(Start + Second, Second);
+  EXPECT_DOUBLE_EQ(GetProcessorUsage(sample, processors, system), 100.0);
+}
+
+TEST(QueryGrowing, TriesLongerLengthsUpToTheBound) {
+  struct Case {
+    const char* what;
+    uint32_t accepted;  // the shortest length the system takes; 0 for none
+    uint32_t wanted;    // what a refusal says it needs
+    uint32_t otherFailure;
+    std::optional<uint32_t> result;
+    std::vector<uint32_t> tries;
+  };
+  const Case cases[] = {
+      {"first length taken", 344, 0, 0, 1000, {1000}},
+      {"doubled", 1400, 0, 0, 2000, {1000, 2000}},
+      {"the length asked for", 1400, 1400, 0, 1400, {1000, 1400}},
+      {"the bound itself is tried last", 5000, 0, 0, 5000, {1000, 2000, 4000, 5000}},
+      {"never taken", 0, 0, 0, std::nullopt, {1000, 2000, 4000, 5000}},
+      {"an asked length beyond the bound", 0, 90000, 0, std::nullopt, {1000, 5000}},
+      {"another failure ends at once", 0, 0, 0xC0000022u, std::nullopt, {1000}},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint32_t> tries;
+    const auto result = QueryGrowing(1000, 5000, [&](uint32_t length) {
+      tries.push_back(length);
+      if (c.otherFailure != 0) {
+        return QueryAnswer{c.otherFailure, 0};
+      }
+      return c.accepted != 0 && length >= c.accepted
+                 ? QueryAnswer{}
+                 : QueryAnswer{StatusInfoLengthMismatch, c.wanted};
+    });
+    EXPECT_EQ(result, c.result) << c.what;
+    EXPECT_EQ(tries, c.tries) << c.what;
   }
 }
 

@@ -24,43 +24,12 @@
 #include "foundation/win32/Win32Registry.h"
 #include "foundation/win32/Win32SystemInfo.h"
 #include "service/ReleasePolicy.h"
+#include "win32/support/MovedSettings.h"
 #include "win32/support/WineTestSupport.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-
-// The real registry, with the settings key moved to a key of this test program's own, so the
-// test never touches the settings of anything else in the prefix.
-class MovedSettingsRegistry : public RegistryPort {
- public:
-  explicit MovedSettingsRegistry(std::u16string key) : key_(std::move(key)) {}
-  RegistryQuery QueryValue(RegistryRoot root, std::u16string_view path, std::u16string_view name,
-                           std::span<std::byte> buffer) override {
-    return real_.QueryValue(root, Moved(path), name, buffer);
-  }
-  bool SetValue(RegistryRoot root, std::u16string_view path, std::u16string_view name,
-                uint32_t type, std::span<const std::byte> data) override {
-    return real_.SetValue(root, Moved(path), name, type, data);
-  }
-
- private:
-  std::u16string_view Moved(std::u16string_view path) const {
-    return path == Constants::SettingsKey ? std::u16string_view(key_) : path;
-  }
-  Win32Registry real_;
-  std::u16string key_;
-};
-
-// The real launcher, looking for the worker in a folder of the test's choosing.
-class FolderLauncher : public Win32Launcher {
- public:
-  explicit FolderLauncher(std::wstring folder) : folder_(std::move(folder)) {}
-  std::u16string ProgramFolder() override { return FromWide(folder_); }
-
- private:
-  std::wstring folder_;
-};
 
 class ReleasePolicyTest : public ::testing::Test {
  protected:
@@ -80,12 +49,21 @@ class ReleasePolicyTest : public ::testing::Test {
     Put(u"ExecutePeriod", 0);
     state_.started = true;
   }
-  void TearDown() override { RegDeleteTreeW(HKEY_LOCAL_MACHINE, sub_.c_str()); }
+  // The programs read their settings in the 32-bit view, so the test writes and removes its key
+  // there.
+  void TearDown() override {
+    HKEY parent = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\VELTRA", 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY,
+                      &parent) == ERROR_SUCCESS) {
+      RegDeleteTreeW(parent, sub_.substr(sub_.find_last_of(L'\\') + 1).c_str());
+      RegCloseKey(parent);
+    }
+  }
 
   void Put(std::u16string_view name, DWORD value) {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, sub_.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-                              &key, nullptr),
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, sub_.c_str(), 0, nullptr, 0,
+                              KEY_WRITE | KEY_WOW64_32KEY, nullptr, &key, nullptr),
               ERROR_SUCCESS);
     ASSERT_EQ(RegSetValueExW(key, Wide(name).c_str(), 0, REG_DWORD,
                              reinterpret_cast<const BYTE*>(&value), sizeof value),
@@ -195,6 +173,25 @@ TEST_F(ReleasePolicyTest, BatteryRuleFollowsTheRealPowerStatus) {
   } else {
     EXPECT_EQ(Starts(1), std::vector<std::string>{"NimbelloDefrag.exe 0"});
   }
+}
+
+// Windows 10 for a program of its own (Wine takes the version when a process starts): with every
+// processor busy, a ProcessorTrigger of 0 holds the release back.
+TEST_F(ReleasePolicyTest, BusyProcessorsHoldTheReleaseBackOnWindows10) {
+  SkipWhenUptimeBlocks();
+  Put(u"ProcessorTrigger", 0);
+  Put(u"MemoryFree", 0);
+  const wchar_t appDefaults[] = L"Software\\Wine\\AppDefaults\\BusyReleaseTick.exe";
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, appDefaults, L"Version", REG_SZ, L"win10",
+                            sizeof(L"win10")),
+            ERROR_SUCCESS);
+  const int exitCode = wine_test::Run(L"\"" + wine_test::ProgramFolder() +
+                                      L"BusyReleaseTick.exe\" " + sub_ + L" \"" + folder_.path() +
+                                      L"\\\"");  // a backslash before the closing quote is doubled
+  RegDeleteTreeW(HKEY_CURRENT_USER, appDefaults);
+  EXPECT_EQ(exitCode, 10 - 1) << "Windows 10 has the version code -1";
+  Sleep(1000);
+  EXPECT_TRUE(wine_test::ReadLines(log_).empty()) << "no release while the processors are busy";
 }
 
 TEST_F(ReleasePolicyTest, UpdateStampInTheProcessLocaleBeforeTheStart) {

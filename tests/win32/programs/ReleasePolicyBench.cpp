@@ -19,35 +19,9 @@
 #include "foundation/win32/Win32SystemInfo.h"
 #include "service/ReleasePolicy.h"
 #include "Measure.h"
+#include "tests/win32/support/MovedSettings.h"
 
 namespace {
-
-// The real registry with the settings key moved to the benchmark's own key.
-class MovedSettingsRegistry : public RegistryPort {
- public:
-  explicit MovedSettingsRegistry(std::u16string key) : key_(std::move(key)) {}
-  RegistryQuery QueryValue(RegistryRoot root, std::u16string_view path, std::u16string_view name,
-                           std::span<std::byte> buffer) override {
-    return real_.QueryValue(root, path == Constants::SettingsKey ? key_ : path, name, buffer);
-  }
-  bool SetValue(RegistryRoot root, std::u16string_view path, std::u16string_view name,
-                uint32_t type, std::span<const std::byte> data) override {
-    return real_.SetValue(root, path == Constants::SettingsKey ? key_ : path, name, type, data);
-  }
-
- private:
-  Win32Registry real_;
-  std::u16string key_;
-};
-
-class FolderLauncher : public Win32Launcher {
- public:
-  explicit FolderLauncher(std::wstring folder) : folder_(std::move(folder)) {}
-  std::u16string ProgramFolder() override { return FromWide(folder_); }
-
- private:
-  std::wstring folder_;
-};
 
 std::wstring ModuleFolder() {
   wchar_t path[MAX_PATH * 4] = {};
