@@ -1,9 +1,11 @@
 #include "foundation/CustomRegistry.h"
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
 #include "foundation/Guard.h"
+#include "foundation/Text.h"
 
 namespace {
 
@@ -42,15 +44,8 @@ bool IsStringType(uint32_t type) {
 }  // namespace
 
 std::u16string DecodeRegistryText(const std::byte* data, size_t size) {
-  std::u16string text;
-  for (size_t i = 0; i + 1 < size; i += 2) {
-    const auto c = static_cast<char16_t>(std::to_integer<uint8_t>(data[i]) |
-                                         (std::to_integer<uint8_t>(data[i + 1]) << 8));
-    if (c == u'\0') {
-      break;
-    }
-    text.push_back(c);
-  }
+  std::u16string text = DecodeUtf16(std::span(data, size), false);
+  text.resize(std::min(text.size(), text.find(u'\0')));
   return text;
 }
 

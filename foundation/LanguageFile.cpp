@@ -17,18 +17,6 @@ bool StartsWith(std::span<const std::byte> bytes, std::initializer_list<unsigned
   return true;
 }
 
-std::u16string DecodeUtf16(std::span<const std::byte> bytes, bool bigEndian) {
-  std::u16string text;
-  text.reserve(bytes.size() / 2);
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    const auto first = std::to_integer<unsigned>(bytes[i]);
-    const auto second = std::to_integer<unsigned>(bytes[i + 1]);
-    text.push_back(
-        static_cast<char16_t>(bigEndian ? (first << 8) | second : (second << 8) | first));
-  }
-  return text;
-}
-
 constexpr bool IsBlank(char16_t c) {
   return c >= 1 && c <= 32;
 }

@@ -20,6 +20,18 @@ bool EqualsIgnoreAsciiCase(std::u16string_view a, std::u16string_view b) {
   return true;
 }
 
+std::u16string DecodeUtf16(std::span<const std::byte> bytes, bool bigEndian) {
+  std::u16string text;
+  text.reserve(bytes.size() / 2);
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    const auto first = std::to_integer<unsigned>(bytes[i]);
+    const auto second = std::to_integer<unsigned>(bytes[i + 1]);
+    text.push_back(
+        static_cast<char16_t>(bigEndian ? (first << 8) | second : (second << 8) | first));
+  }
+  return text;
+}
+
 std::u16string DecimalText(int64_t value) {
   char16_t digits[24];
   size_t n = 0;

@@ -1,6 +1,8 @@
 #pragma once
 // Text helpers shared by both programs. Case folding touches the ASCII letters A to Z only.
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -14,6 +16,10 @@ bool EqualsIgnoreAsciiCase(std::u16string_view a, std::u16string_view b);
 
 // Digits only, with a leading "-" for a negative number.
 std::u16string DecimalText(int64_t value);
+
+// UTF-16 code units from pairs of bytes, little- or big-endian, taken as they are (lone surrogates
+// and NULs included); an odd last byte is left out.
+std::u16string DecodeUtf16(std::span<const std::byte> bytes, bool bigEndian);
 
 // For messages and logs; invalid sequences become U+FFFD.
 std::string ToUtf8(std::u16string_view text);

@@ -1,6 +1,7 @@
 #include "tray/UpdateAnswer.h"
 
 #include <array>
+#include <span>
 
 #include "foundation/Text.h"
 
@@ -83,15 +84,8 @@ Encoding ByByteOrderMark(std::string_view bytes, Encoding named) {
 }
 
 std::u16string FromUtf16(std::string_view bytes, bool bigEndian) {
-  std::u16string out;
-  out.reserve(bytes.size() / 2 + 1);
-  size_t i = 0;
-  for (; i + 1 < bytes.size(); i += 2) {
-    const auto first = static_cast<unsigned char>(bytes[i]);
-    const auto second = static_cast<unsigned char>(bytes[i + 1]);
-    out.push_back(static_cast<char16_t>(bigEndian ? (first << 8) | second : (second << 8) | first));
-  }
-  if (i < bytes.size()) {
+  std::u16string out = DecodeUtf16(std::as_bytes(std::span(bytes.data(), bytes.size())), bigEndian);
+  if (bytes.size() % 2 != 0) {
     out.push_back(u'\uFFFD');  // half a code unit at the end
   }
   return out;

@@ -5,26 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "foundation/win32/ModuleFileName.h"
 #include "foundation/win32/WideText.h"
 
 std::u16string Win32Launcher::ProgramFolder() {
-  std::vector<wchar_t> path(MAX_PATH);
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) {
-      return std::u16string();
-    }
-    if (n < path.size()) {
-      std::wstring_view full(path.data(), n);
-      const size_t slash = full.find_last_of(L"\\/");
-      return FromWide(slash == std::wstring_view::npos ? std::wstring_view()
-                                                       : full.substr(0, slash + 1));
-    }
-    if (path.size() >= 32768) {
-      return std::u16string();
-    }
-    path.resize(path.size() * 2);
-  }
+  const std::u16string path = ModuleFileName();
+  const size_t slash = path.find_last_of(u"\\/");
+  return slash == std::u16string::npos ? std::u16string() : path.substr(0, slash + 1);
 }
 
 void Win32Launcher::ShellOpen(bool owned, std::u16string_view file,

@@ -3,6 +3,7 @@
 #include <mutex>
 #include <string>
 
+#include "foundation/win32/ModuleFileName.h"
 #include "foundation/win32/WideText.h"
 #include "service/win32/ServiceHandles.h"
 
@@ -175,19 +176,9 @@ uint32_t Win32ServiceControlManager::SetServiceStatus(const ServiceStatusRecord&
 }
 
 std::u16string Win32ServiceControlManager::ProgramPath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) {
-      throw MakeOSFailure(GetLastError(), messages_);
-    }
-    if (n < path.size()) {
-      path.resize(n);
-      return FromWide(path);
-    }
-    if (path.size() >= 32768) {
-      throw MakeOSFailure(ERROR_INSUFFICIENT_BUFFER, messages_);
-    }
-    path.resize(path.size() * 2);
+  std::u16string path = ModuleFileName();
+  if (path.empty()) {
+    throw MakeOSFailure(GetLastError(), messages_);
   }
+  return path;
 }

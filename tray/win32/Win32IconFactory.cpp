@@ -2,16 +2,12 @@
 
 #include <windows.h>
 
-#include <system_error>
 #include <vector>
 
+#include "foundation/win32/LastError.h"
 #include "tray/win32/GdiHandles.h"
 
 namespace {
-
-[[noreturn]] void ThrowLastError(const char* what) {
-  throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), what);
-}
 
 // A top-down 32-bit DIB section holding the picture, every pixel fully opaque.
 UniqueHBitmap ColorBitmapOf(const IconPicture& picture) {

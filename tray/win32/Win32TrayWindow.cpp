@@ -1,10 +1,10 @@
 #include "tray/win32/Win32TrayWindow.h"
 
 #include <algorithm>
-#include <system_error>
 
 #include "foundation/Constants.h"
 #include "foundation/Guard.h"
+#include "foundation/win32/LastError.h"
 #include "foundation/win32/WideText.h"
 #include "tray/win32/MessageLoop.h"
 
@@ -14,10 +14,6 @@ constexpr UINT_PTR MainTimerId = 1;
 constexpr UINT MainTimerInterval = 1000;
 // Menu command identifiers are the items' display positions plus one (0 means no command).
 constexpr UINT FirstMenuCommand = 1;
-
-[[noreturn]] void ThrowLastError(const char* what) {
-  throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), what);
-}
 
 int ScreenPixelsPerInch() {
   HDC screen = GetDC(nullptr);
