@@ -4,9 +4,11 @@
 
 #include "foundation/Guard.h"
 
-uint32_t NotifyIconRecordSize(uint32_t windowsMajorVersion, uint32_t wholeRecordSize,
+uint32_t NotifyIconRecordSize(int32_t windowsVersionCode, uint32_t wholeRecordSize,
                               uint32_t shortRecordSize) {
-  return windowsMajorVersion >= 6 ? wholeRecordSize : shortRecordSize;
+  constexpr int32_t LastBeforeVista = 2;
+  return windowsVersionCode >= 0 && windowsVersionCode <= LastBeforeVista ? shortRecordSize
+                                                                          : wholeRecordSize;
 }
 
 std::u16string CutText(std::u16string_view text, size_t maxUnits) {
@@ -38,11 +40,24 @@ TrayIcon::~TrayIcon() {
 }
 
 void TrayIcon::Show() {
-  if (shown_) {
-    return;
+  if (!shown_) {
+    Add();
   }
-  shown_ = true;
-  Notify(NotifyMessage::Add);
+}
+
+void TrayIcon::Add() {
+  // The shell may refuse while it starts up, or time out and add the icon all the same; then the
+  // icon is already there and takes a modify.
+  shown_ = Notify(NotifyMessage::Add) || Notify(NotifyMessage::Modify);
+}
+
+void TrayIcon::Modify(uint32_t extraFlags) {
+  NotifyIconRecord record = record_;
+  record.flags |= extraFlags;
+  // A refused modify means the icon is gone (the shell lost it): the next tick adds it again.
+  if (!shell_.ShellNotifyIcon(NotifyMessage::Modify, record)) {
+    shown_ = false;
+  }
 }
 
 void TrayIcon::Hide() {
@@ -68,7 +83,7 @@ void TrayIcon::SetImage(IconHandle icon) {
   ReleaseImage();
   record_.icon = copy;
   if (shown_) {
-    Notify(NotifyMessage::Modify);
+    Modify();
   }
 }
 
@@ -84,7 +99,7 @@ void TrayIcon::SetHint(std::u16string_view hint) {
     record_.flags |= NotifyFlag::Tip;
   }
   if (shown_) {
-    Notify(NotifyMessage::Modify);
+    Modify();
   }
 }
 
@@ -94,7 +109,7 @@ void TrayIcon::SetBalloonTitle(std::u16string_view title) {
     return;
   }
   record_.balloonTitle = std::move(cut);
-  Notify(NotifyMessage::Modify);
+  Modify();
 }
 
 void TrayIcon::SetBalloonText(std::u16string_view text) {
@@ -103,13 +118,14 @@ void TrayIcon::SetBalloonText(std::u16string_view text) {
     return;
   }
   record_.balloonText = std::move(cut);
-  Notify(NotifyMessage::Modify);
+  Modify();
 }
 
 void TrayIcon::ShowBalloon() {
-  record_.flags |= NotifyFlag::Info;
+  // The balloon goes with this one modify only: a flag kept in the record would show it again
+  // with every later change of the image.
   record_.balloonKind = BalloonInfoKind;
-  Notify(NotifyMessage::Modify);
+  Modify(NotifyFlag::Info);
 }
 
 void TrayIcon::OnNotify(uint32_t event) {
@@ -126,14 +142,7 @@ void TrayIcon::OnNotify(uint32_t event) {
         onDoubleClick();
       }
       break;
-    case NotifyEvent::BalloonHide:
-    case NotifyEvent::BalloonTimeout:
-      record_.flags &= ~NotifyFlag::Info;
-      break;
     case NotifyEvent::BalloonUserClick:
-      // The balloon is gone once clicked; a flag left set would bring it back with the next
-      // change of the image.
-      record_.flags &= ~NotifyFlag::Info;
       if (onBalloonClick) {
         onBalloonClick();
       }
@@ -145,7 +154,7 @@ void TrayIcon::OnNotify(uint32_t event) {
 
 void TrayIcon::OnTaskbarCreated() {
   if (shown_) {
-    Notify(NotifyMessage::Add);
+    Add();
   }
 }
 

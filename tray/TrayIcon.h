@@ -28,8 +28,6 @@ inline constexpr uint32_t LeftButtonDoubleClick = 0x0203;    // WM_LBUTTONDBLCLK
 inline constexpr uint32_t RightButtonUp = 0x0205;            // WM_RBUTTONUP
 inline constexpr uint32_t RightButtonDoubleClick = 0x0206;   // WM_RBUTTONDBLCLK
 inline constexpr uint32_t MiddleButtonDoubleClick = 0x0209;  // WM_MBUTTONDBLCLK
-inline constexpr uint32_t BalloonHide = 0x0403;              // NIN_BALLOONHIDE
-inline constexpr uint32_t BalloonTimeout = 0x0404;           // NIN_BALLOONTIMEOUT
 inline constexpr uint32_t BalloonUserClick = 0x0405;         // NIN_BALLOONUSERCLICK
 }  // namespace NotifyEvent
 
@@ -63,9 +61,9 @@ class ShellNotifyPort {
   virtual void DestroyIcon(IconHandle icon) = 0;
 };
 
-// cbSize: the whole record from Windows Vista (major version 6) on, before that the record
-// without its last two members.
-uint32_t NotifyIconRecordSize(uint32_t windowsMajorVersion, uint32_t wholeRecordSize,
+// cbSize: the record without its last two members for the versions before Vista (codes 0 to 2),
+// the whole record for Vista on, and for every later version (-1).
+uint32_t NotifyIconRecordSize(int32_t windowsVersionCode, uint32_t wholeRecordSize,
                               uint32_t shortRecordSize);
 
 // At most maxUnits UTF-16 units, never ending in half a surrogate pair.
@@ -108,6 +106,8 @@ class TrayIcon final : public NotificationIconPort, public CaptionedComponent {
 
  private:
   bool Notify(NotifyMessage message) { return shell_.ShellNotifyIcon(message, record_); }
+  void Add();  // shown only when the shell has the icon
+  void Modify(uint32_t extraFlags = 0);
   void ReleaseImage();
 
   ShellNotifyPort& shell_;

@@ -18,11 +18,18 @@ class FakeShellNotify : public ShellNotifyPort {
   bool failDeletes = false;
   bool failAll = false;
   bool failCopies = false;
+  // When set, the answers of the next calls in order; then the flags above decide.
+  std::vector<bool> answers;
   std::set<uintptr_t> liveCopies;
   uintptr_t nextCopy = 0x1000;
 
   bool ShellNotifyIcon(NotifyMessage message, const NotifyIconRecord& record) override {
     calls.push_back({message, record});
+    if (!answers.empty()) {
+      const bool answer = answers.front();
+      answers.erase(answers.begin());
+      return answer;
+    }
     if (failAll) {
       return false;
     }

@@ -15,12 +15,13 @@ IconHandle Token(uintptr_t n) {
 
 TEST(NotifyIconRecordSize, WholeRecordFromVistaOn) {
   struct Case {
-    uint32_t major;
+    int32_t code;
     uint32_t expected;
   };
-  const Case cases[] = {{4, 936}, {5, 936}, {6, 956}, {10, 956}, {0, 936}};
+  // -1 is every later Windows, and also a version that cannot be read.
+  const Case cases[] = {{0, 936}, {2, 936}, {3, 956}, {5, 956}, {-1, 956}};
   for (const auto& c : cases) {
-    EXPECT_EQ(NotifyIconRecordSize(c.major, 956, 936), c.expected) << c.major;
+    EXPECT_EQ(NotifyIconRecordSize(c.code, 956, 936), c.expected) << c.code;
   }
 }
 
@@ -149,28 +150,53 @@ TEST(TrayIcon, FailedDeleteIsAnErrorWithItsText) {
   }
 }
 
-TEST(TrayIcon, BalloonSetsAndClearsInfo) {
+TEST(TrayIcon, BalloonIsSentOnce) {
   FakeShellNotify shell;
   TrayIcon icon(shell, 956, u"x");
   icon.Show();
   icon.SetBalloonTitle(u"Nimbello Update");
   icon.SetBalloonText(u"An update");
   icon.ShowBalloon();
-  ASSERT_EQ(shell.calls.size(), 4u);
-  EXPECT_EQ(shell.calls[1].message, Modify) << "title sent at once";
-  EXPECT_EQ(shell.calls[2].message, Modify) << "text sent at once";
+  icon.SetImage(Token(1));  // the next tick's picture
+  icon.OnTaskbarCreated();
+  ASSERT_EQ(shell.Messages(),
+            (std::vector<NotifyMessage>{Add, Modify, Modify, Modify, Modify, Add}));
+  for (size_t i = 0; i < shell.calls.size(); ++i) {
+    const NotifyIconRecord& sent = shell.calls[i].record;
+    EXPECT_EQ((sent.flags & NotifyFlag::Info) != 0, i == 3) << "call " << i;
+  }
   const NotifyIconRecord& shown = shell.calls[3].record;
-  EXPECT_EQ(shell.calls[3].message, Modify);
-  EXPECT_NE(shown.flags & NotifyFlag::Info, 0u);
   EXPECT_EQ(shown.balloonKind, 1u);
   EXPECT_EQ(shown.balloonTitle, u"Nimbello Update");
   EXPECT_EQ(shown.balloonText, u"An update");
+}
 
-  for (uint32_t ending :
-       {NotifyEvent::BalloonHide, NotifyEvent::BalloonTimeout, NotifyEvent::BalloonUserClick}) {
-    icon.ShowBalloon();
-    icon.OnNotify(ending);
-    EXPECT_EQ(icon.Record().flags & NotifyFlag::Info, 0u) << ending;
+TEST(TrayIcon, ShownOnlyWhileTheShellHasIt) {
+  struct Case {
+    const char* what;
+    std::vector<bool> answers;  // the shell's answers, in order
+    bool shown;
+    std::vector<NotifyMessage> sent;
+  };
+  const Case cases[] = {
+      {"add taken", {true}, true, {Add, Modify}},
+      {"add refused: added on the next tick", {false, false}, true, {Add, Modify, Add}},
+      {"add timed out but done", {false, true}, true, {Add, Modify, Modify}},
+      {"lost at a modify: added on the next tick", {true, false}, true, {Add, Modify, Add}},
+      {"lost, the shell still refusing",
+       {true, false, false, false},
+       false,
+       {Add, Modify, Add, Modify}},
+  };
+  for (const Case& c : cases) {
+    FakeShellNotify shell;
+    shell.answers = c.answers;
+    TrayIcon icon(shell, 956, u"x");
+    icon.Show();
+    icon.SetHint(u"changed");  // a modify while shown
+    icon.Show();               // the next tick
+    EXPECT_EQ(icon.IsShown(), c.shown) << c.what;
+    EXPECT_EQ(shell.Messages(), c.sent) << c.what;
   }
 }
 

@@ -139,7 +139,7 @@ struct TrayApplet {
   Win32TrayWindow window{GetModuleHandleW(nullptr)};
   std::unique_ptr<TNBTrayForm> form =
       std::make_unique<TNBTrayForm>(window, TrayFormPorts{settings, resources, system, launcher},
-                                    notify, Win32NotifyIcon::RecordSize(6), u"Nimbellotray");
+                                    notify, Win32NotifyIcon::RecordSize(5), u"Nimbellotray");
 
   TrayApplet() {
     window.SetForm(form.get());

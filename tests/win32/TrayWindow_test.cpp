@@ -70,7 +70,7 @@ struct Applet {
   Win32TrayWindow window{GetModuleHandleW(nullptr)};
   std::unique_ptr<TNBTrayForm> form =
       std::make_unique<TNBTrayForm>(window, TrayFormPorts{settings, resources, system, launcher},
-                                    notify, Win32NotifyIcon::RecordSize(6), u"Nimbellotray");
+                                    notify, Win32NotifyIcon::RecordSize(5), u"Nimbellotray");
   Applet() {
     window.SetForm(form.get());
     notify.SetTarget(&form->Icon());
@@ -100,22 +100,26 @@ TEST(TrayWindow, HiddenWindowOfTheRegisteredClass) {
 }
 
 TEST(TrayWindow, RecordSizeIsTheNativeRecordFromVistaOn) {
-  EXPECT_EQ(Win32NotifyIcon::RecordSize(6), sizeof(NOTIFYICONDATAW));
-  EXPECT_EQ(Win32NotifyIcon::RecordSize(5), offsetof(NOTIFYICONDATAW, guidItem));
+  EXPECT_EQ(Win32NotifyIcon::RecordSize(5), sizeof(NOTIFYICONDATAW));
+  EXPECT_EQ(Win32NotifyIcon::RecordSize(1), offsetof(NOTIFYICONDATAW, guidItem));
 #ifndef _WIN64
-  EXPECT_EQ(Win32NotifyIcon::RecordSize(6), 956u);
-  EXPECT_EQ(Win32NotifyIcon::RecordSize(5), 936u);
+  EXPECT_EQ(Win32NotifyIcon::RecordSize(5), 956u);
+  EXPECT_EQ(Win32NotifyIcon::RecordSize(1), 936u);
 #endif
+}
+
+// Wine's desktop and its taskbar come up with the first window of the session.
+bool WaitForTaskbar() {
+  for (int i = 0; i < 100 && FindWindowW(L"Shell_TrayWnd", nullptr) == nullptr; ++i) {
+    Pump(50);
+  }
+  Pump(300);
+  return FindWindowW(L"Shell_TrayWnd", nullptr) != nullptr;
 }
 
 TEST(TrayWindow, IconAppearsInTheTaskbarAndLeavesWithTheForm) {
   Applet applet;
-  // Wine's desktop and its taskbar come up with the first window of the session.
-  for (int i = 0; i < 100 && FindWindowW(L"Shell_TrayWnd", nullptr) == nullptr; ++i) {
-    Pump(50);
-  }
-  ASSERT_NE(FindWindowW(L"Shell_TrayWnd", nullptr), nullptr) << "needs the desktop's taskbar";
-  Pump(300);
+  ASSERT_TRUE(WaitForTaskbar()) << "needs the desktop's taskbar";
   const std::vector<uint32_t> before = NotificationAreaPixels();
   ASSERT_FALSE(before.empty());
   HICON image = LoadIconW(nullptr, IDI_APPLICATION);
@@ -137,6 +141,32 @@ TEST(TrayWindow, IconAppearsInTheTaskbarAndLeavesWithTheForm) {
   applet.Destroy();
   Pump(300);
   EXPECT_EQ(NotificationAreaPixels(), before) << "destroying the form removes its icon";
+}
+
+// The shell drops the icon behind the applet's back: the next change finds it gone, and the next
+// tick's Show brings it back.
+TEST(TrayWindow, IconLostByTheShellIsAddedAgain) {
+  Applet applet;
+  EXPECT_TRUE(applet.notify.TaskbarCreatedAllowed()) << "TaskbarCreated passes the filter";
+  ASSERT_TRUE(WaitForTaskbar()) << "needs the desktop's taskbar";
+  const std::vector<uint32_t> before = NotificationAreaPixels();
+  TrayIcon& icon = applet.form->Icon();
+  icon.SetImage(LoadIconW(nullptr, IDI_APPLICATION));
+  icon.Show();
+  ASSERT_TRUE(icon.IsShown());
+  NOTIFYICONDATAW data{};
+  data.cbSize = sizeof(data);
+  data.hWnd = applet.notify.Window();
+  data.uID = static_cast<UINT>(reinterpret_cast<UINT_PTR>(applet.notify.Window()));
+  ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &data));
+  Pump(300);
+  ASSERT_EQ(NotificationAreaPixels(), before);
+  icon.SetImage(LoadIconW(nullptr, IDI_INFORMATION));
+  EXPECT_FALSE(icon.IsShown()) << "a refused modify means the icon is gone";
+  icon.Show();
+  Pump(300);
+  EXPECT_TRUE(icon.IsShown());
+  EXPECT_NE(NotificationAreaPixels(), before) << "added again";
 }
 
 TEST(TrayWindow, HotKeyIsRegisteredAndFreedOnClose) {

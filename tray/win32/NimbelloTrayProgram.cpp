@@ -8,6 +8,7 @@
 #include "foundation/CustomRegistry.h"
 #include "foundation/Guard.h"
 #include "foundation/WindowsVersion.h"
+#include "foundation/win32/ModuleFileName.h"
 #include "foundation/win32/WideText.h"
 #include "foundation/win32/Win32Clock.h"
 #include "foundation/win32/Win32Launcher.h"
@@ -30,35 +31,6 @@ namespace {
 
 // The embedded 16 x 16 icon: the empty box of the usage graph.
 constexpr wchar_t EmbeddedIconName[] = L"MAINICON";
-
-std::u16string ModulePath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) {
-      return {};
-    }
-    if (n < path.size()) {
-      path.resize(n);
-      return FromWide(path);
-    }
-    if (path.size() >= 32768) {
-      return {};
-    }
-    path.resize(path.size() * 2);
-  }
-}
-
-uint32_t WindowsMajorVersion(SystemInfoPort& system) {
-  if (auto v = system.QueryVersion(VersionRecordSizeEx)) {
-    return v->majorVersion;
-  }
-  if (auto v = system.QueryVersion(VersionRecordSizeBasic)) {
-    return v->majorVersion;
-  }
-  // A Windows that answers neither record is no older one: take the whole record.
-  return 6;
-}
 
 // Detaches the window and the icon window from the form before the form goes, so that messages
 // arriving while the windows are destroyed find no handler.
@@ -104,8 +76,8 @@ void Run(int argc, wchar_t** argv) {
   Win32NotifyIcon notify(instance);
   Win32TrayWindow window(instance);
   TNBTrayForm form(window, TrayFormPorts{settings, resources, system, launcher}, notify,
-                   Win32NotifyIcon::RecordSize(WindowsMajorVersion(system)),
-                   ApplicationTitle(ModulePath()));
+                   Win32NotifyIcon::RecordSize(GetWindowsVersionCode(system)),
+                   ApplicationTitle(ModuleFileName()));
   Attachment attachment(window, notify, form);
   // Programs the applet starts are owned by its hidden window.
   launcher.SetOwnerWindow(window.Handle());

@@ -3,10 +3,11 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
-#include <system_error>
 
 #include "foundation/Guard.h"
+#include "foundation/win32/LastError.h"
 
 namespace {
 
@@ -19,6 +20,21 @@ void CopyField(wchar_t (&field)[N], const std::u16string& text) {
   field[n] = L'\0';
 }
 
+// An elevated applet gets no messages from the shell's lower integrity level unless it lets them
+// through. The per-window filter exists from Windows 7 on and is bound at run time; without it
+// (older Windows, no filter at all) there is nothing to let through.
+bool AllowMessageFromShell(HWND window, UINT message) {
+  using ChangeWindowMessageFilterExFn = BOOL(WINAPI*)(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT);
+  const HMODULE user32 = GetModuleHandleW(L"user32.dll");
+  const FARPROC address =
+      user32 != nullptr ? GetProcAddress(user32, "ChangeWindowMessageFilterEx") : nullptr;
+  if (address == nullptr) {
+    return false;
+  }
+  const auto change = std::bit_cast<ChangeWindowMessageFilterExFn>(address);
+  return change(window, message, MSGFLT_ALLOW, nullptr) != FALSE;
+}
+
 }  // namespace
 
 Win32NotifyIcon::Win32NotifyIcon(HINSTANCE instance) {
@@ -28,8 +44,7 @@ Win32NotifyIcon::Win32NotifyIcon(HINSTANCE instance) {
   wc.hInstance = instance;
   wc.lpszClassName = IconWindowClass;
   if (RegisterClassExW(&wc) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
-    throw std::system_error(static_cast<int>(GetLastError()), std::system_category(),
-                            "RegisterClassExW");
+    ThrowLastError("RegisterClassExW");
   }
   // The shell announces a restarted taskbar to every top-level window with this message.
   taskbar_created_ = RegisterWindowMessageW(L"TaskbarCreated");
@@ -38,13 +53,15 @@ Win32NotifyIcon::Win32NotifyIcon(HINSTANCE instance) {
   window_.reset(CreateWindowExW(WS_EX_TOOLWINDOW, IconWindowClass, L"", WS_POPUP, 0, 0, 0, 0,
                                 nullptr, nullptr, instance, this));
   if (!window_) {
-    throw std::system_error(static_cast<int>(GetLastError()), std::system_category(),
-                            "CreateWindowExW");
+    ThrowLastError("CreateWindowExW");
+  }
+  if (taskbar_created_ != 0) {
+    taskbar_created_allowed_ = AllowMessageFromShell(window_.get(), taskbar_created_);
   }
 }
 
-uint32_t Win32NotifyIcon::RecordSize(uint32_t windowsMajorVersion) {
-  return NotifyIconRecordSize(windowsMajorVersion, sizeof(NOTIFYICONDATAW),
+uint32_t Win32NotifyIcon::RecordSize(int32_t windowsVersionCode) {
+  return NotifyIconRecordSize(windowsVersionCode, sizeof(NOTIFYICONDATAW),
                               offsetof(NOTIFYICONDATAW, guidItem));
 }
 
@@ -80,7 +97,7 @@ bool Win32NotifyIcon::ShellNotifyIcon(NotifyMessage message, const NotifyIconRec
 IconHandle Win32NotifyIcon::CopyIcon(IconHandle icon) {
   HICON copy = ::CopyIcon(static_cast<HICON>(icon));
   if (copy == nullptr) {
-    throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), "CopyIcon");
+    ThrowLastError("CopyIcon");
   }
   return copy;
 }

@@ -17,10 +17,13 @@ class Win32NotifyIcon final : public ShellNotifyPort {
   // The icon that gets the notifications; nullptr stops them.
   void SetTarget(TrayIcon* icon) { target_ = icon; }
   HWND Window() const { return window_.get(); }
+  // True when the window lets the shell's "TaskbarCreated" through to an elevated applet.
+  bool TaskbarCreatedAllowed() const { return taskbar_created_allowed_; }
 
-  // cbSize for this Windows: the whole record of this build from Vista on, before that the
-  // record without guidItem and hBalloonIcon (956 and 936 bytes in the 32-bit program).
-  static uint32_t RecordSize(uint32_t windowsMajorVersion);
+  // cbSize for this Windows (its version code): the whole record of this build from Vista on,
+  // before that the record without guidItem and hBalloonIcon (956 and 936 bytes in the 32-bit
+  // program).
+  static uint32_t RecordSize(int32_t windowsVersionCode);
 
   bool ShellNotifyIcon(NotifyMessage message, const NotifyIconRecord& record) override;
   IconHandle CopyIcon(IconHandle icon) override;
@@ -31,6 +34,7 @@ class Win32NotifyIcon final : public ShellNotifyPort {
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
 
   UINT taskbar_created_ = 0;
+  bool taskbar_created_allowed_ = false;
   TrayIcon* target_ = nullptr;
   UniqueHWnd window_;
 };

@@ -99,7 +99,7 @@ int wmain() {
   });
   {
     Win32NotifyIcon notify(GetModuleHandleW(nullptr));
-    TrayIcon icon(notify, Win32NotifyIcon::RecordSize(6), u"Nimbellotray");
+    TrayIcon icon(notify, Win32NotifyIcon::RecordSize(5), u"Nimbellotray");
     notify.SetTarget(&icon);
     const TrayMonitorPorts withShell{settings, system, resources, desktop,
                                      icon,     clock,  updates,   renderer};
