@@ -13,7 +13,7 @@ namespace {
 class StillDesktop final : public DesktopPort {
  public:
   WindowRect front{100, 100, 500, 400};
-  std::optional<WindowRect> ForegroundWindowRect() override { return front; }
+  std::optional<FrontWindow> ForegroundWindow() override { return FrontWindow{front}; }
   ScreenSize PrimaryScreenSize() override { return {1024, 768}; }
   bool TopLevelWindowExists(std::u16string_view) override { return true; }
 };

@@ -14,6 +14,13 @@ struct WindowRect {
   bool operator==(const WindowRect&) const = default;
 };
 
+// The window in front as the full-screen rule sees it.
+struct FrontWindow {
+  WindowRect rect;
+  // The desktop itself: it covers the screen, yet no program is in front.
+  bool desktop = false;
+};
+
 struct ScreenSize {
   int32_t width = 0;   // GetSystemMetrics(SM_CXSCREEN)
   int32_t height = 0;  // GetSystemMetrics(SM_CYSCREEN)
@@ -23,9 +30,10 @@ class DesktopPort {
  public:
   virtual ~DesktopPort() = default;
 
-  // GetForegroundWindow, then GetWindowRect of it. Nothing when there is no foreground window or
-  // it went away before its rectangle could be read.
-  virtual std::optional<WindowRect> ForegroundWindowRect() = 0;
+  // GetForegroundWindow, then GetWindowRect of it, and whether it is the desktop (GetDesktopWindow
+  // or a desktop window of the shell). Nothing when there is no foreground window or it went away
+  // before its rectangle could be read.
+  virtual std::optional<FrontWindow> ForegroundWindow() = 0;
   // The primary display's size in pixels.
   virtual ScreenSize PrimaryScreenSize() = 0;
   // FindWindowW of a top-level window by class name.

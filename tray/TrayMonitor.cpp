@@ -56,8 +56,11 @@ void MainTimerTimer(const TrayMonitorPorts& ports, TrayMonitorState& state) noex
     //    only when the state changes, so the service's reads see no churn.
     if (settings.ReadSettingBool(Constants::FullScreenCheck, true)) {
       const bool stored = settings.ReadSettingBool(Constants::FullScreen, false);
-      if (const std::optional<WindowRect> window = ports.desktop.ForegroundWindowRect()) {
-        const bool fullScreen = IsFullScreenRect(*window, ports.desktop.PrimaryScreenSize());
+      if (const std::optional<FrontWindow> window = ports.desktop.ForegroundWindow()) {
+        // A click on the desktop brings it to the front; it covers the screen, but a user looking
+        // at the desktop is no reason to hold releases back.
+        const bool fullScreen =
+            !window->desktop && IsFullScreenRect(window->rect, ports.desktop.PrimaryScreenSize());
         if (fullScreen != stored) {
           settings.WriteSettingBool(Constants::FullScreen, fullScreen);
         }

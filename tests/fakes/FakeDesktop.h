@@ -10,15 +10,19 @@
 class FakeDesktop : public DesktopPort {
  public:
   std::optional<WindowRect> foreground;  // nothing: no foreground window
+  bool foregroundIsDesktop = false;
   ScreenSize screen{1024, 768};
   std::set<std::u16string> windowClasses;
   int foregroundQueries = 0;
   int screenQueries = 0;
   int findQueries = 0;
 
-  std::optional<WindowRect> ForegroundWindowRect() override {
+  std::optional<FrontWindow> ForegroundWindow() override {
     ++foregroundQueries;
-    return foreground;
+    if (!foreground) {
+      return std::nullopt;
+    }
+    return FrontWindow{*foreground, foregroundIsDesktop};
   }
   ScreenSize PrimaryScreenSize() override {
     ++screenQueries;

@@ -101,8 +101,10 @@ TEST(TrayMonitorFullScreen, RectanglesAgainstThePrimaryDisplay) {
     const char* what;
     WindowRect window;
     bool fullScreen;
+    bool desktop = false;
   };
   const Case cases[] = {
+      {"the desktop, covering the screen", {0, 0, W, H}, false, true},
       {"exactly the screen", {0, 0, W, H}, true},
       {"maximised with hidden borders", {-8, -8, W + 8, H + 8}, true},
       {"5 pixels in on every side", {5, 5, W - 5, H - 5}, true},
@@ -121,6 +123,7 @@ TEST(TrayMonitorFullScreen, RectanglesAgainstThePrimaryDisplay) {
       Applet applet;
       applet.registry.PutDword(Constants::FullScreen, stored ? 1 : 0);
       applet.desktop.foreground = c.window;
+      applet.desktop.foregroundIsDesktop = c.desktop;
       applet.Tick();
       EXPECT_EQ(applet.registry.Dword(Constants::FullScreen), c.fullScreen ? 1u : 0u);
       EXPECT_EQ(applet.Writes(Constants::FullScreen), c.fullScreen != stored ? 1 : 0);

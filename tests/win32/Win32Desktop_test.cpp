@@ -114,11 +114,33 @@ TEST(Win32Desktop, ForegroundWindowRectangles) {
                             c.rect.bottom - c.rect.top);
     ASSERT_NE(window.get(), nullptr);
     ASSERT_TRUE(window.BringToFront());
-    const std::optional<WindowRect> rect = desktop.ForegroundWindowRect();
-    ASSERT_TRUE(rect.has_value());
-    EXPECT_EQ(*rect, c.rect);
-    EXPECT_EQ(IsFullScreenRect(*rect, screen), c.fullScreen);
+    const std::optional<FrontWindow> front = desktop.ForegroundWindow();
+    ASSERT_TRUE(front.has_value());
+    EXPECT_EQ(front->rect, c.rect);
+    EXPECT_EQ(IsFullScreenRect(front->rect, screen), c.fullScreen);
+    EXPECT_FALSE(front->desktop) << "a program's window";
   }
+}
+
+// A click on the desktop brings the desktop window forward (Wine's shell has no GetShellWindow()).
+// It covers the screen, so only its being the desktop keeps the tick from reporting full screen.
+TEST(Win32Desktop, DesktopInFrontIsTheDesktop) {
+  {
+    const TestWindow window(10, 10, 50, 50);
+    ASSERT_TRUE(window.BringToFront());
+    EXPECT_FALSE(IsDesktopWindow(window.get()));
+  }
+  Win32Desktop desktop;
+  for (int i = 0; i < 50 && GetForegroundWindow() != GetDesktopWindow(); ++i) {
+    SetForegroundWindow(GetDesktopWindow());
+    TestWindow::Pump();
+    Sleep(20);
+  }
+  ASSERT_EQ(GetForegroundWindow(), GetDesktopWindow());
+  const std::optional<FrontWindow> front = desktop.ForegroundWindow();
+  ASSERT_TRUE(front.has_value());
+  EXPECT_TRUE(front->desktop);
+  EXPECT_TRUE(IsFullScreenRect(front->rect, desktop.PrimaryScreenSize()));
 }
 
 }  // namespace

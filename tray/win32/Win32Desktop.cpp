@@ -2,9 +2,39 @@
 
 #include <windows.h>
 
+#include <iterator>
+#include <string_view>
+
 #include "foundation/win32/WideText.h"
 
-std::optional<WindowRect> Win32Desktop::ForegroundWindowRect() {
+bool IsDesktopWindow(HWND window) {
+  if (window == GetDesktopWindow()) {
+    return true;
+  }
+  const HWND shell = GetShellWindow();
+  if (shell == nullptr) {
+    return false;
+  }
+  if (window == shell) {
+    return true;
+  }
+  // A click on the desktop can bring forward one of the shell's other desktop windows: "WorkerW"
+  // (behind the icons, for the wallpaper) or "Progman". Another program may use those class
+  // names, so the window must belong to the shell's process.
+  wchar_t className[16] = {};
+  const int length = GetClassNameW(window, className, static_cast<int>(std::size(className)));
+  const std::wstring_view name(className, length > 0 ? static_cast<size_t>(length) : 0);
+  if (name != L"WorkerW" && name != L"Progman") {
+    return false;
+  }
+  DWORD shellProcess = 0;
+  DWORD windowProcess = 0;
+  GetWindowThreadProcessId(shell, &shellProcess);
+  GetWindowThreadProcessId(window, &windowProcess);
+  return shellProcess != 0 && windowProcess == shellProcess;
+}
+
+std::optional<FrontWindow> Win32Desktop::ForegroundWindow() {
   const HWND window = GetForegroundWindow();
   if (window == nullptr) {
     return std::nullopt;
@@ -14,7 +44,7 @@ std::optional<WindowRect> Win32Desktop::ForegroundWindowRect() {
   if (!GetWindowRect(window, &r)) {
     return std::nullopt;
   }
-  return WindowRect{r.left, r.top, r.right, r.bottom};
+  return FrontWindow{WindowRect{r.left, r.top, r.right, r.bottom}, IsDesktopWindow(window)};
 }
 
 ScreenSize Win32Desktop::PrimaryScreenSize() {
