@@ -24,8 +24,8 @@ TICK_VALUES = ("MemoryMaintain", "MemoryFree", "ProcessorLimit", "ExecutePeriod"
                "UpdatedDate")
 
 
-def service(*args, **kw):
-    return w.wine(SERVICE_EXE, *args, env=log.env, **kw)
+def service(*args, env=None, **kw):
+    return w.wine(SERVICE_EXE, *args, env={**log.env, **(env or {})}, **kw)
 
 
 def control(*commands):

@@ -272,9 +272,10 @@ class Probe:
     def close(self, window_class):
         return self.run("close", window_class)[0] == 0
 
-    def window(self, window_class, *extra):
-        """A probe window of window_class standing in for another program's window."""
-        process = start(helper("TrayProbe"), "window", window_class, *extra)
+    def window(self, window_class, *extra, env=None):
+        """A probe window of window_class standing in for another program's window; it logs its
+        closing to the worker log named in env."""
+        process = start(helper("TrayProbe"), "window", window_class, *extra, env=env)
         self.wait_found(window_class, 10000)
         return process
 
