@@ -8,6 +8,7 @@
 #include <cstring>
 #include <span>
 
+#include "foundation/win32/SystemLibrary.h"
 #include "foundation/win32/UniqueHandle.h"
 
 namespace {
@@ -51,7 +52,7 @@ using NtQuerySystemInformationFunction = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULO
 // One query: the library is loaded for it and released after it, nothing is kept.
 bool QuerySystemInformation(ULONG informationClass, RecordBuffer& buffer, ULONG length) {
   buffer.fill(std::byte{0});
-  const UniqueModule ntdll(LoadLibraryW(L"ntdll.dll"));
+  const UniqueModule ntdll(LoadSystemLibrary(L"ntdll.dll"));
   if (!ntdll) {
     return false;
   }
