@@ -1,22 +1,40 @@
 #pragma once
 // Handlers guard their whole body: a failure ends the handler quietly and the program goes on
-// with its next event. This is the one place that says so.
+// with its next event. This is the one place that says so. Each absorbed failure is told to the
+// debug output (DebugOutput.h) with where it was absorbed and its error code, and nothing else
+// changes.
+#include <cstdint>
+#include <source_location>
 #include <utility>
 
+// A failure that carries a system error code says so through this, so that the guard can name it.
+class FailureWithCode {
+ public:
+  virtual ~FailureWithCode() = default;
+  virtual uint32_t ErrorCode() const noexcept = 0;
+};
+
+// Tells the debug output about the failure in flight (call only inside a catch block).
+void ReportAbsorbedFailure(const std::source_location& where) noexcept;
+
 template <class Body>
-void guarded(Body&& body) noexcept {
+void guarded(Body&& body,
+             const std::source_location where = std::source_location::current()) noexcept {
   try {
     std::forward<Body>(body)();
   } catch (...) {
+    ReportAbsorbedFailure(where);
   }
 }
 
 // The same for a routine with a result: a failure yields fallback.
 template <class T, class Body>
-T guarded_or(T fallback, Body&& body) noexcept {
+T guarded_or(T fallback, Body&& body,
+             const std::source_location where = std::source_location::current()) noexcept {
   try {
     return std::forward<Body>(body)();
   } catch (...) {
+    ReportAbsorbedFailure(where);
     return fallback;
   }
 }

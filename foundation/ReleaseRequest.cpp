@@ -1,5 +1,8 @@
 #include "foundation/ReleaseRequest.h"
 
+#include <algorithm>
+#include <limits>
+
 #include "foundation/Constants.h"
 #include "foundation/Guard.h"
 #include "foundation/RAM.h"
@@ -8,8 +11,7 @@
 #include "foundation/Text.h"
 
 bool IsLargeMemoryClass(int64_t totalBytes) {
-  const int64_t megabytes =
-      RoundToInt64(static_cast<long double>(totalBytes) / 1024.0L / 1024.0L);
+  const int64_t megabytes = RoundToInt64(static_cast<long double>(totalBytes) / 1024.0L / 1024.0L);
   return megabytes >= Constants::LargeMemoryMegabytes;
 }
 
@@ -31,9 +33,21 @@ int32_t GetMemoryMaintainPercent(const CustomRegistry& settings, SystemInfoPort&
   return settings.ReadSettingInteger(Constants::MemoryMaintain, MemoryMaintainDefault(large));
 }
 
-int64_t PercentOfBytes(int32_t percent, int64_t totalBytes) {
+namespace {
+
+long double ShareOfBytes(int32_t percent, int64_t totalBytes) {
   const long double share = static_cast<long double>(percent) / 100.0L;
-  return RoundToInt64(static_cast<long double>(totalBytes) * share);
+  return RoundHalfEven(static_cast<long double>(totalBytes) * share);
+}
+
+}  // namespace
+
+int64_t PercentOfBytes(int32_t percent, int64_t totalBytes) {
+  // A share beyond the 64-bit range only ever meets figures within it, so it saturates and keeps
+  // every comparison as the exact product would decide it.
+  constexpr long double Lowest = static_cast<long double>(std::numeric_limits<int64_t>::min());
+  constexpr long double Highest = static_cast<long double>(std::numeric_limits<int64_t>::max());
+  return RoundToInt64(std::clamp(ShareOfBytes(percent, totalBytes), Lowest, Highest));
 }
 
 int32_t BytesToMegabytes(int64_t bytes) {
@@ -41,7 +55,15 @@ int32_t BytesToMegabytes(int64_t bytes) {
 }
 
 int32_t GetReleaseMegabytes(int32_t percent, int64_t totalBytes) {
-  return BytesToMegabytes(PercentOfBytes(percent, totalBytes));
+  const long double megabytes =
+      RoundHalfEven(ShareOfBytes(percent, totalBytes) / 1024.0L / 1024.0L);
+  // Never more than the machine holds: every 1024 MB of a request is a worker process started at
+  // once, so a hostile percentage would otherwise start thousands of them. A request thus starts
+  // at most one worker per 1024 MB of total memory. Zero and negative amounts stay as they are
+  // (one start, which the worker ignores), held within the 32-bit range.
+  const long double most = RoundHalfEven(static_cast<long double>(totalBytes) / 1024.0L / 1024.0L);
+  constexpr long double Lowest = static_cast<long double>(std::numeric_limits<int32_t>::min());
+  return RoundToInt32(std::clamp(megabytes, Lowest, std::max(most, 0.0L)));
 }
 
 void RequestMemoryRelease(LauncherPort& launcher, int32_t megabytes) {
@@ -56,8 +78,7 @@ void RequestMemoryRelease(LauncherPort& launcher, int32_t megabytes) {
   } while (remaining > 0);
 }
 
-void MemoryFreeNow(const CustomRegistry& settings, SystemInfoPort& system,
-                   LauncherPort& launcher) {
+void MemoryFreeNow(const CustomRegistry& settings, SystemInfoPort& system, LauncherPort& launcher) {
   guarded([&] {
     const int32_t percent = GetMemoryFreePercent(settings, system);
     const int64_t total = GetTotalPhysicalMemory(system);

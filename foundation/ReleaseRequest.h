@@ -15,13 +15,13 @@ int32_t MemoryMaintainDefault(bool large);  // 30 or 20
 int32_t GetMemoryFreePercent(const CustomRegistry& settings, SystemInfoPort& system);
 int32_t GetMemoryMaintainPercent(const CustomRegistry& settings, SystemInfoPort& system);
 
-// T × (p ÷ 100), rounded: the division comes first.
+// T × (p ÷ 100), rounded: the division comes first. Saturates at the 64-bit limits.
 int64_t PercentOfBytes(int32_t percent, int64_t totalBytes);
 
 // Bytes ÷ 1024 ÷ 1024, rounded.
 int32_t BytesToMegabytes(int64_t bytes);
 
-// Megabytes to free for a percentage of a total just read.
+// Megabytes to free for a percentage of a total just read, at most the total in rounded megabytes.
 int32_t GetReleaseMegabytes(int32_t percent, int64_t totalBytes);
 
 // Starts the release worker once per 1024 MB, the remainder last; at least once, also for 0 or a

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "foundation/Guard.h"
+
 // A failure with its text (UTF-16, as the system's messages are).
 class Failure : public std::exception {
  public:
@@ -19,10 +21,11 @@ class Failure : public std::exception {
 };
 
 // A failed system call.
-class OSFailure : public Failure {
+class OSFailure : public Failure, public FailureWithCode {
  public:
   OSFailure(uint32_t code, std::u16string text) : Failure(std::move(text)), code_(code) {}
   uint32_t Code() const { return code_; }
+  uint32_t ErrorCode() const noexcept override { return code_; }
 
  private:
   uint32_t code_;

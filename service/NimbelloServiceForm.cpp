@@ -23,6 +23,8 @@ TNimbello::TNimbello(const ServicePorts& ports, const NimbelloServiceParts& part
       resources_(parts.resources),
       policy_state_(parts.policyState),
       policy_ports_(parts.policyPorts),
+      folders_(parts.folders),
+      event_sources_(parts.eventSources),
       MainTimer(
           parts.timers, MainTimerInterval, [this] { MainTimerTimer(); },
           std::move(onTimerFailure)) {
@@ -34,6 +36,7 @@ TNimbello::TNimbello(const ServicePorts& ports, const NimbelloServiceParts& part
   OnShutdown = [this](TService& s) { ServiceShutdown(s); };
   BeforeInstall = [this](TService& s) { ServiceBeforeInstall(s); };
   AfterInstall = [this](TService& s) { ServiceAfterInstall(s); };
+  AfterUninstall = [this](TService& s) { ServiceAfterUninstall(s); };
   // Without a timer the module still installs and answers control requests; it just never ticks.
   guarded([&] { MainTimer.SetEnabled(true); });
 }
@@ -71,6 +74,9 @@ void TNimbello::ServiceExecute(TService& /*sender*/) {
 void TNimbello::ServiceStop(TService& /*sender*/, bool& stopped) {
   guarded([&] {
     MainTimer.SetEnabled(false);
+    // A tick under way on the main thread could go on starting workers after the state is
+    // reported; it gets a bounded time to end first.
+    MainTimer.WaitForTick(TickWait);
     stopped = true;
   });
 }
@@ -78,11 +84,17 @@ void TNimbello::ServiceStop(TService& /*sender*/, bool& stopped) {
 void TNimbello::ServicePause(TService& /*sender*/, bool& paused) {
   guarded([&] {
     MainTimer.SetEnabled(false);
+    // A tick under way on the main thread could go on starting workers after the state is
+    // reported; it gets a bounded time to end first.
+    MainTimer.WaitForTick(TickWait);
     paused = true;
   });
 }
 
 void TNimbello::ServiceContinue(TService& /*sender*/, bool& continued) {
+  // Without its timer the service would report running and never tick: the continue fails and the
+  // service stays paused.
+  continued = false;
   guarded([&] {
     MainTimer.SetEnabled(true);
     continued = true;
@@ -90,11 +102,32 @@ void TNimbello::ServiceContinue(TService& /*sender*/, bool& continued) {
 }
 
 void TNimbello::ServiceShutdown(TService& /*sender*/) {
-  guarded([&] { MainTimer.SetEnabled(false); });
+  guarded([&] {
+    MainTimer.SetEnabled(false);
+    MainTimer.WaitForTick(TickWait);
+  });
 }
 
 void TNimbello::ServiceBeforeInstall(TService& /*sender*/) {
   guarded([&] { DisplayName = GetCaption(settings_, resources_, Name(), u"DisplayName"); });
+  // The service will start the release worker from this folder as SYSTEM: a folder that users can
+  // change fails the install, with the reason, as every other install failure does. A folder
+  // whose permissions cannot be read fails it too.
+  const std::u16string folder = policy_ports_.launcher.ProgramFolder();
+  if (BroadGroupsMayChange(folders_.FolderAccess(folder))) {
+    std::u16string text = GetCaption(settings_, resources_, Name(), u"UnsafeFolder");
+    if (text.empty()) {
+      text = Constants::UnsafeFolderText;
+    }
+    std::u16string_view shown = folder;
+    if (shown.size() > 3 && (shown.back() == u'\\' || shown.back() == u'/')) {
+      shown.remove_suffix(1);  // "C:\Tools", not "C:\Tools\."
+    }
+    if (const size_t at = text.find(u"%s"); at != std::u16string::npos) {
+      text.replace(at, 2, shown);
+    }
+    throw Failure(text);
+  }
 }
 
 void TNimbello::ServiceAfterInstall(TService& /*sender*/) {
@@ -103,4 +136,10 @@ void TNimbello::ServiceAfterInstall(TService& /*sender*/) {
     settings_.WriteSettingString(RegistryRoot::LocalMachine, Constants::ServicesKey, u"Description",
                                  description);
   });
+  // The event viewer finds the text of the service's entries in the program's message table.
+  guarded([&] { event_sources_.RegisterSource(Name(), ProgramPath()); });
+}
+
+void TNimbello::ServiceAfterUninstall(TService& /*sender*/) {
+  guarded([&] { event_sources_.RemoveSource(Name()); });
 }

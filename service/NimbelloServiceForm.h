@@ -6,6 +6,8 @@
 
 #include "foundation/CustomRegistry.h"
 #include "foundation/ResourcePort.h"
+#include "service/EventSourcePort.h"
+#include "service/ProgramFolderAccess.h"
 #include "service/ReleasePolicy.h"
 #include "service/Service.h"
 #include "service/Timer.h"
@@ -18,6 +20,8 @@ struct NimbelloServiceParts {
   ReleasePolicyState& policyState;
   ReleasePolicyPorts policyPorts;
   TimerPort& timers;
+  FolderSecurityPort& folders;
+  EventSourcePort& eventSources;
 };
 
 // At program start, in every mode and before anything else: with automatic start off, releases
@@ -29,6 +33,9 @@ class TNimbello : public TService {
  public:
   static constexpr uint32_t MainTimerInterval = 1000;
   static constexpr uint32_t ExecuteSleep = 500;
+  // How long stop, pause and shutdown wait for a tick under way: within the wait hint of their
+  // pending report.
+  static constexpr uint32_t TickWait = 4000;
 
   // The timer runs from here on; a failure escaping a tick goes to onTimerFailure.
   TNimbello(const ServicePorts& ports, const NimbelloServiceParts& parts,
@@ -48,12 +55,15 @@ class TNimbello : public TService {
   void ServiceShutdown(TService& sender);
   void ServiceBeforeInstall(TService& sender);
   void ServiceAfterInstall(TService& sender);
+  void ServiceAfterUninstall(TService& sender);
 
  private:
   CustomRegistry& settings_;
   ResourcePort& resources_;
   ReleasePolicyState& policy_state_;
   const ReleasePolicyPorts policy_ports_;
+  FolderSecurityPort& folders_;
+  EventSourcePort& event_sources_;
 
  public:
   TTimer MainTimer;

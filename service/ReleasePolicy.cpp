@@ -11,15 +11,6 @@
 
 namespace {
 
-// The period rule's arithmetic is signed 32-bit; it wraps instead of overflowing.
-int32_t WrappingSubtract(int32_t a, int32_t b) {
-  return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
-}
-
-int32_t WrappingMultiply(int32_t a, int32_t b) {
-  return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
-}
-
 // ACLineStatus values of the power status record.
 constexpr uint8_t LineOffline = 0;
 constexpr uint8_t LineUnknown = 255;
@@ -120,9 +111,11 @@ void DecideAndRelease(ReleasePolicyState& state, const ReleasePolicyPorts& ports
     return;
   }
 
-  // Period rule, in signed 32-bit arithmetic: 0 or a negative period lets every tick through.
-  if (WrappingSubtract(uptime, state.lastReleaseTime) <
-      WrappingMultiply(executePeriod, SecondsPerMinute)) {
+  // Period rule, in 64-bit arithmetic: a huge period must not wrap into a negative one that lets
+  // every tick through, nor a huge negative one into a long wait. 0 or a negative period lets
+  // every tick through.
+  const int64_t sinceLastRelease = int64_t{uptime} - state.lastReleaseTime;
+  if (sinceLastRelease < int64_t{executePeriod} * SecondsPerMinute) {
     return;
   }
 

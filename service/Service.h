@@ -94,6 +94,8 @@ class TService {
   std::u16string SystemMessageText(uint32_t code);
 
   MessageQueuePort& Queue() { return ports_.queue; }
+  // The full path of the running program's file.
+  std::u16string ProgramPath() { return ports_.manager.ProgramPath(); }
 
  private:
   const std::u16string name_;

@@ -1,5 +1,7 @@
 #include "service/Timer.h"
 
+#include <chrono>
+
 #include "foundation/Guard.h"
 
 TTimer::TTimer(TimerPort& port, uint32_t intervalMs, std::function<void()> onTimer,
@@ -31,10 +33,10 @@ void TTimer::TimerTick(uint64_t timer) {
   if (!enabled_.load() || timer_.load() != timer) {
     return;  // switched off, or moved to another thread since this tick was sent
   }
-  std::unique_lock lock(tick_, std::try_to_lock);
-  if (!lock.owns_lock()) {
-    return;  // a tick is still running on the thread the timer left: no second one beside it
+  if (in_tick_.exchange(true)) {
+    return;  // a tick is still running (on the thread the timer left, or further up this one)
   }
+  tick_thread_.store(std::this_thread::get_id());
   try {
     on_timer_();
   } catch (...) {
@@ -42,4 +44,18 @@ void TTimer::TimerTick(uint64_t timer) {
       guarded([&] { on_failure_(std::current_exception()); });
     }
   }
+  {
+    const std::lock_guard lock(tick_end_lock_);
+    in_tick_.store(false);
+  }
+  tick_ended_.notify_all();
+}
+
+bool TTimer::WaitForTick(uint32_t timeoutMs) {
+  if (in_tick_.load() && tick_thread_.load() == std::this_thread::get_id()) {
+    return false;  // called from within the tick: waiting for it would wait for itself
+  }
+  std::unique_lock lock(tick_end_lock_);
+  return tick_ended_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                              [this] { return !in_tick_.load(); });
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "foundation/win32/ModuleFileName.h"
+#include "foundation/win32/SystemLibrary.h"
 #include "foundation/win32/WideText.h"
 
 std::u16string Win32Launcher::ProgramFolder() {
@@ -25,7 +26,7 @@ void Win32Launcher::ShellOpen(bool owned, std::u16string_view file,
 void Win32Launcher::HtmlHelpDisplayTopic(std::u16string_view location) {
   if (html_help_ == nullptr) {
     if (help_library_ == nullptr) {
-      help_library_ = LoadLibraryW(L"hhctrl.ocx");
+      help_library_ = LoadSystemLibrary(L"hhctrl.ocx");
       if (help_library_ == nullptr) {
         return;
       }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "foundation/GrowingQuery.h"
+#include "foundation/win32/SystemLibrary.h"
 #include "foundation/win32/UniqueHandle.h"
 
 namespace {
@@ -62,7 +63,7 @@ constexpr uint32_t StatusNotBound = 0xC0000135u;
 // kept.
 QueryAnswer QuerySystemInformation(ULONG informationClass, std::span<std::byte> buffer) {
   std::fill(buffer.begin(), buffer.end(), std::byte{0});
-  const UniqueModule ntdll(LoadLibraryW(L"ntdll.dll"));
+  const UniqueModule ntdll(LoadSystemLibrary(L"ntdll.dll"));
   if (!ntdll) {
     return {StatusNotBound, 0};
   }

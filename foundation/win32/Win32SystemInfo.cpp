@@ -2,11 +2,12 @@
 
 #include <windows.h>
 
+#include "foundation/win32/SystemLibrary.h"
 #include "foundation/win32/UniqueHandle.h"
 
 std::optional<MemoryStatus> Win32SystemInfo::QueryMemoryStatus() {
   // Bound at every call: the library is always loaded, so this only moves its reference count.
-  UniqueModule kernel(LoadLibraryW(L"Kernel32.dll"));
+  UniqueModule kernel(LoadSystemLibrary(L"kernel32.dll"));
   if (!kernel) {
     return std::nullopt;
   }

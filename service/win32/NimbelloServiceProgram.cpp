@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "foundation/CustomRegistry.h"
+#include "foundation/win32/SystemLibrary.h"
 #include "foundation/win32/Win32Clock.h"
+#include "foundation/win32/Win32DebugOutput.h"
 #include "foundation/win32/Win32Launcher.h"
 #include "foundation/win32/Win32ProcessorInfo.h"
 #include "foundation/win32/Win32Registry.h"
@@ -18,6 +20,8 @@
 #include "service/ServiceApplication.h"
 #include "service/ServiceSwitches.h"
 #include "service/win32/Win32EventLog.h"
+#include "service/win32/Win32EventSources.h"
+#include "service/win32/Win32FolderSecurity.h"
 #include "service/win32/Win32MessageDialogs.h"
 #include "service/win32/Win32MessageLoop.h"
 #include "service/win32/Win32ServiceControlManager.h"
@@ -33,6 +37,8 @@ std::u16string FileName(const std::u16string& path) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  RestrictDllSearch();
+  const ScopedWin32DebugOutput debugOutput;
   Win32Registry registry;
   CustomRegistry settings(registry);
   ApplyDefragMemoryRule(settings);
@@ -63,15 +69,22 @@ int wmain(int argc, wchar_t** argv) {
   Win32Clock clock;
   Win32ProcessorInfo processors;
   Win32Resources resources;
+  Win32FolderSecurity folders;
+  Win32EventSources eventSources;
   ReleasePolicyState policyState;
 
   TServiceApplication application({manager, loop, programLog, messages, dialogs});
-  TNimbello module(
-      {manager, loop, serviceLog, messages},
-      {settings, resources, policyState, {settings, systemInfo, launcher, clock, processors}, loop},
-      [&application](std::exception_ptr failure) {
-        application.HandleException(std::move(failure));
-      });
+  TNimbello module({manager, loop, serviceLog, messages},
+                   {settings,
+                    resources,
+                    policyState,
+                    {settings, systemInfo, launcher, clock, processors},
+                    loop,
+                    folders,
+                    eventSources},
+                   [&application](std::exception_ptr failure) {
+                     application.HandleException(std::move(failure));
+                   });
   application.CreateForm(module);
   return application.Run(switches);
 }

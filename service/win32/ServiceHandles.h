@@ -11,7 +11,14 @@ struct EventSourceCloser {
   void operator()(HANDLE h) const { DeregisterEventSource(h); }
 };
 
+struct LocalMemoryCloser {
+  void operator()(HLOCAL h) const { LocalFree(h); }
+};
+
 // Service Control Manager and service handles (CloseServiceHandle).
 using UniqueServiceHandle = UniqueHandle<SC_HANDLE, ServiceHandleCloser>;
 // Event log sources (DeregisterEventSource).
 using UniqueEventSource = UniqueHandle<HANDLE, EventSourceCloser>;
+// Memory the system allocated for the caller (LocalFree): messages, security descriptors, SID
+// texts.
+using UniqueLocalMemory = UniqueHandle<HLOCAL, LocalMemoryCloser>;

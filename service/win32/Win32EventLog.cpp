@@ -2,6 +2,14 @@
 
 #include "foundation/win32/WideText.h"
 
+namespace {
+
+// The message of the program's message table (resources/NimbelloServiceMessages.mc) whose text is
+// the insertion string, so that the event viewer shows the entry's text as it is.
+constexpr DWORD EventTextMessage = 1;
+
+}  // namespace
+
 void Win32EventLog::LogError(std::u16string_view text) {
   std::lock_guard lock(lock_);
   if (!handle_) {
@@ -14,5 +22,6 @@ void Win32EventLog::LogError(std::u16string_view text) {
   // The text is an insertion string, never a format: a "%1" in it stays as it is.
   const std::wstring entry = Wide(text);
   const wchar_t* strings[] = {entry.c_str()};
-  ReportEventW(handle_.get(), EVENTLOG_ERROR_TYPE, 0, 0, nullptr, 1, 0, strings, nullptr);
+  ReportEventW(handle_.get(), EVENTLOG_ERROR_TYPE, 0, EventTextMessage, nullptr, 1, 0, strings,
+               nullptr);
 }

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "foundation/win32/SystemLibrary.h"
 #include "foundation/win32/UniqueHandle.h"
 #include "foundation/win32/WideText.h"
 
@@ -16,7 +17,7 @@ using TaskDialogIndirectFn = HRESULT(WINAPI*)(const TASKDIALOGCONFIG*, int*, int
 // Windows before Vista, and a process without the Common Controls 6 manifest, have no task
 // dialogs: the function is looked up, never imported.
 bool ShowTaskDialog(DialogIcon icon, const std::wstring& caption, const std::wstring& text) {
-  UniqueModule comctl(LoadLibraryW(L"comctl32.dll"));
+  UniqueModule comctl(LoadSystemLibrary(L"comctl32.dll"));
   if (!comctl) {
     return false;
   }

@@ -2,23 +2,15 @@
 
 #include <windows.h>
 
-#include "foundation/win32/UniqueHandle.h"
 #include "foundation/win32/WideText.h"
-
-namespace {
-
-struct LocalMemoryCloser {
-  void operator()(HLOCAL h) const { LocalFree(h); }
-};
-
-}  // namespace
+#include "service/win32/ServiceHandles.h"
 
 std::u16string Win32SystemMessages::SystemMessage(uint32_t code) {
   wchar_t* text = nullptr;
   const DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  UniqueHandle<HLOCAL, LocalMemoryCloser> owner(text);
+  UniqueLocalMemory owner(text);
   if (length == 0 || text == nullptr) {
     return {};
   }

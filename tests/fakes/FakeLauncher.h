@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -17,12 +18,16 @@ class FakeLauncher : public LauncherPort {
   std::u16string folder = u"C:\\Program Files\\Nimbello\\";
   std::vector<Start> starts;
   std::vector<std::u16string> helpTopics;
-  bool failStarts = false;  // ShellOpen throws, as a failing platform call would
+  bool failStarts = false;        // ShellOpen throws, as a failing platform call would
+  std::function<void()> onStart;  // runs inside each start, before it is recorded
 
   std::u16string ProgramFolder() override { return folder; }
   void ShellOpen(bool owned, std::u16string_view file, std::u16string_view parameters) override {
     if (failStarts) {
       throw std::runtime_error("start failed");
+    }
+    if (onStart) {
+      onStart();
     }
     starts.push_back({owned, std::u16string(file), std::u16string(parameters)});
   }

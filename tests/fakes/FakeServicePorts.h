@@ -15,9 +15,11 @@
 
 #include "foundation/Text.h"
 #include "service/EventLogPort.h"
+#include "service/EventSourcePort.h"
 #include "service/FailureText.h"
 #include "service/MessageDialogPort.h"
 #include "service/MessageQueuePort.h"
+#include "service/ProgramFolderAccess.h"
 #include "service/ServiceControlManagerPort.h"
 #include "service/TimerPort.h"
 
@@ -356,4 +358,26 @@ class FakeTimerPort : public TimerPort {
  private:
   std::mutex mutex_;
   uint64_t next_ = 0;
+};
+
+// A folder's access list as set up by the test; by default what a folder under Program Files has.
+class FakeFolderSecurity : public FolderSecurityPort {
+ public:
+  std::vector<AccessEntry> entries{{AccessEntry::Kind::Allow, 0x3, 0x1F01FF, u"S-1-5-18"},
+                                   {AccessEntry::Kind::Allow, 0x3, 0x1200A9, u"S-1-5-32-545"}};
+  std::vector<std::u16string> asked;
+  std::vector<AccessEntry> FolderAccess(std::u16string_view folder) override {
+    asked.emplace_back(folder);
+    return entries;
+  }
+};
+
+// Registered event sources: name and message file.
+class FakeEventSources : public EventSourcePort {
+ public:
+  std::map<std::u16string, std::u16string> sources;
+  void RegisterSource(std::u16string_view source, std::u16string_view messageFile) override {
+    sources[std::u16string(source)] = std::u16string(messageFile);
+  }
+  void RemoveSource(std::u16string_view source) override { sources.erase(std::u16string(source)); }
 };

@@ -28,4 +28,10 @@ inline constexpr ShippedCaption ShippedCaptions[] = {
      u"computer system.",
      u"Maintenant les performances en d\u00E9fragmentant la m\u00E9moire utilis\u00E9e et la "
      u"r\u00E9-allouer au syst\u00E8me."},
+    {u"Nimbello", u"UnsafeFolder",
+     u"Users who are not administrators can change the folder %s. Install Nimbello in a folder "
+     u"that only administrators can change, such as Program Files.",
+     u"Des utilisateurs qui ne sont pas administrateurs peuvent modifier le dossier %s. Installez "
+     u"Nimbello dans un dossier que seuls les administrateurs peuvent modifier, comme Program "
+     u"Files."},
 };

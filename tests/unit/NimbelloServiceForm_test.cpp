@@ -2,6 +2,8 @@
 // service's state, the started state, and the install handlers' texts from the language file.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -82,13 +84,16 @@ struct ModuleRig {
   FakeClock clock;
   FakeProcessorInfo processors;
   FakeTimerPort timers;
+  FakeFolderSecurity folders;
+  FakeEventSources eventSources;
   ReleasePolicyState state;
   std::vector<std::u16string> timerFailures;
-  TNimbello module{ServicePorts{manager, queue, log, messages},
-                   NimbelloServiceParts{
-                       settings, resources, state,
-                       ReleasePolicyPorts{settings, system, launcher, clock, processors}, timers},
-                   [this](std::exception_ptr f) { timerFailures.push_back(FailureText(f)); }};
+  TNimbello module{
+      ServicePorts{manager, queue, log, messages},
+      NimbelloServiceParts{settings, resources, state,
+                           ReleasePolicyPorts{settings, system, launcher, clock, processors},
+                           timers, folders, eventSources},
+      [this](std::exception_ptr f) { timerFailures.push_back(FailureText(f)); }};
 
   ModuleRig() {
     resources.Put(u"ENGLISH", ReadShippedFile("English.lng"));
@@ -121,7 +126,6 @@ TEST(TNimbello, ModuleDefinition) {
   ASSERT_EQ(rig.timers.LiveCount(), 1u);
   EXPECT_EQ(rig.timers.live.begin()->second.interval, 1000u);
   EXPECT_FALSE(rig.module.BeforeUninstall);
-  EXPECT_FALSE(rig.module.AfterUninstall);
 }
 
 TEST(TNimbello, TicksBeforeTheStartOnlyStamp) {
@@ -181,13 +185,33 @@ TEST(TNimbello, TimerFollowsPauseContinueStopAndShutdown) {
   EXPECT_TRUE(rig.timerFailures.empty());
 }
 
-TEST(TNimbello, HandlersAnswerTrueEvenWhenTheTimerFails) {
+TEST(TNimbello, ContinueWithoutItsTimerFails) {
   ModuleRig rig;
   rig.timers.failStart = true;
   bool done = true;
   rig.module.ServiceContinue(rig.module, done);
-  EXPECT_TRUE(done);
+  EXPECT_FALSE(done);  // the framework reports the paused state again, not running
   EXPECT_FALSE(rig.module.MainTimer.Enabled());
+}
+
+TEST(TNimbello, StopAndPauseWaitForATickUnderWay) {
+  for (const bool stop : {true, false}) {
+    ModuleRig rig;
+    bool done = false;
+    rig.module.ServiceStart(rig.module, done);
+    std::atomic<bool> entered{false};
+    rig.launcher.onStart = [&] {
+      entered.store(true);
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    };
+    std::thread mainThread([&] { rig.timers.FireAll(); });
+    while (!entered.load()) {
+      std::this_thread::yield();
+    }
+    stop ? rig.module.ServiceStop(rig.module, done) : rig.module.ServicePause(rig.module, done);
+    EXPECT_EQ(rig.launcher.starts.size(), 1u) << "the tick's start is over before " << stop;
+    mainThread.join();
+  }
 }
 
 TEST(TNimbello, InstallHandlersTakeTheTextsOfTheLanguage) {
@@ -224,6 +248,36 @@ TEST(TNimbello, InstallHandlersTakeTheTextsOfTheLanguage) {
     EXPECT_EQ(value->type, RegType::Sz);
     EXPECT_EQ(DecodeRegistryText(value->data.data(), value->data.size()), c.description);
   }
+}
+
+TEST(TNimbello, InstallRefusesAFolderThatUsersCanChange) {
+  const std::pair<const char16_t*, const char16_t*> languages[] = {
+      {u"english", u"Users who are not administrators can change the folder C:\\Tools. Install"},
+      {u"french",
+       u"Des utilisateurs qui ne sont pas administrateurs peuvent modifier le dossier "
+       u"C:\\Tools. Installez"}};
+  for (const auto& [language, text] : languages) {
+    ModuleRig rig;
+    rig.registry.PutString(Constants::Language, language);
+    rig.launcher.folder = u"C:\\Tools\\";
+    rig.module.ServiceBeforeInstall(rig.module);  // Program Files' list passes
+    rig.folders.entries.push_back({AccessEntry::Kind::Allow, 0, 0x1301BF, u"S-1-5-11"});
+    try {
+      rig.module.ServiceBeforeInstall(rig.module);
+      ADD_FAILURE() << "installed";
+    } catch (const Failure& f) {
+      EXPECT_EQ(f.Text().rfind(text, 0), 0u) << ToUtf8(f.Text());
+    }
+    EXPECT_EQ(rig.folders.asked, std::vector<std::u16string>(2, u"C:\\Tools\\"));
+  }
+}
+
+TEST(TNimbello, EventSourceComesWithTheInstallAndGoesWithTheUninstall) {
+  ModuleRig rig;
+  rig.module.AfterInstall(rig.module);
+  EXPECT_EQ(rig.eventSources.sources[u"Nimbello"], rig.manager.programPath);
+  rig.module.AfterUninstall(rig.module);
+  EXPECT_TRUE(rig.eventSources.sources.empty());
 }
 
 TEST(TNimbello, AfterInstallFailureIsSwallowed) {

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "foundation/RAM.h"
+#include "foundation/Rounding.h"
 #include "foundation/Shell.h"
 #include "foundation/WindowsVersion.h"
 #include "tests/fakes/FakeLauncher.h"
@@ -18,8 +21,8 @@ TEST(MemoryClass, BoundaryRoundsHalfToEven) {
     long double megabytes;
     bool large;
   };
-  const Case cases[] = {{0, false},      {1024, false},    {1534.5L, false}, {1535.25L, false},
-                        {1535.5L, true}, {1536, true},     {1536.5L, true},  {2048, true}};
+  const Case cases[] = {{0, false},      {1024, false}, {1534.5L, false}, {1535.25L, false},
+                        {1535.5L, true}, {1536, true},  {1536.5L, true},  {2048, true}};
   for (const auto& c : cases) {
     const auto bytes = static_cast<int64_t>(c.megabytes * MB);
     EXPECT_EQ(IsLargeMemoryClass(bytes), c.large) << static_cast<double>(c.megabytes);
@@ -34,11 +37,16 @@ TEST(ReleaseAmount, DivisionFirstAndHalfToEven) {
     int32_t megabytes;
   };
   const Case cases[] = {
-      {40, 1024 * MB, 429496730, 410},  {60, 2048 * MB, 1288490189, 1229},
-      {60, 4096 * MB, -1, 2458},        {50, 1025 * MB, 537395200, 512},
-      {50, 1027 * MB, -1, 514},         {150, 1024 * MB, -1, 1536},
-      {0, 4096 * MB, 0, 0},             {40, 0, 0, 0},
-      {-3, 100 * MB, -1, -3},           {20, 1024 * MB, 214748365, 205},
+      {40, 1024 * MB, 429496730, 410},
+      {60, 2048 * MB, 1288490189, 1229},
+      {60, 4096 * MB, -1, 2458},
+      {50, 1025 * MB, 537395200, 512},
+      {50, 1027 * MB, -1, 514},
+      {150, 1024 * MB, -1, 1024},
+      {0, 4096 * MB, 0, 0},
+      {40, 0, 0, 0},
+      {-3, 100 * MB, -1, -3},
+      {20, 1024 * MB, 214748365, 205},
   };
   for (const auto& c : cases) {
     if (c.bytes >= 0) {
@@ -49,8 +57,18 @@ TEST(ReleaseAmount, DivisionFirstAndHalfToEven) {
   }
 }
 
-TEST(ReleaseAmount, AbsurdPercentFailsInsteadOfWrapping) {
-  EXPECT_THROW(GetReleaseMegabytes(2147483647, 64LL * 1024 * MB), std::range_error);
+TEST(ReleaseAmount, CutToTheTotalSoOneRequestStartsOneWorkerPerGigabyteAtMost) {
+  const int32_t extremes[] = {std::numeric_limits<int32_t>::max(),
+                              std::numeric_limits<int32_t>::min()};
+  for (const int64_t total : {16LL * 1024 * MB, 16LL * 1024 * MB + 1, 1LL << 44}) {
+    const int32_t most = GetReleaseMegabytes(extremes[0], total);
+    EXPECT_EQ(most, RoundToInt32(static_cast<long double>(total) / MB)) << total;
+    FakeLauncher launcher;
+    RequestMemoryRelease(launcher, most);
+    EXPECT_EQ(launcher.starts.size(), static_cast<size_t>((most + 1023) / 1024)) << total;
+    EXPECT_EQ(GetReleaseMegabytes(extremes[1], total), extremes[1]) << total;  // one start, ignored
+  }
+  EXPECT_GT(PercentOfBytes(extremes[0], 1LL << 44), int64_t{1} << 62);  // saturates, no failure
 }
 
 TEST(RequestMemoryRelease, ChunksOf1024WithRemainderLast) {
@@ -158,8 +176,8 @@ TEST(WindowsVersionCode, ClassificationTable) {
     int32_t code;
   };
   const Case cases[] = {
-      {5, 0, 1, 0},  {5, 1, 1, 1},  {5, 2, 3, 2},  {5, 3, 1, -1}, {6, 0, 1, 3},
-      {6, 0, 3, 4},  {6, 0, 2, -1}, {6, 0, 0, -1}, {6, 1, 1, 5},  {6, 1, 3, 5},
+      {5, 0, 1, 0},  {5, 1, 1, 1},  {5, 2, 3, 2},   {5, 3, 1, -1}, {6, 0, 1, 3},
+      {6, 0, 3, 4},  {6, 0, 2, -1}, {6, 0, 0, -1},  {6, 1, 1, 5},  {6, 1, 3, 5},
       {6, 2, 1, -1}, {6, 3, 1, -1}, {10, 0, 1, -1}, {4, 0, 1, -1}, {0, 0, 0, -1},
   };
   for (const auto& c : cases) {

@@ -15,19 +15,31 @@
 
 namespace {
 
-// Each test program gets its own key, so the tests never touch the real settings.
+// Each test program gets its own key, so the tests never touch the real settings. The store reads
+// the 32-bit view; the test writes there too unless it says otherwise.
 class RegistryTest : public ::testing::Test {
  protected:
   void SetUp() override {
     sub_ = L"Software\\VELTRA\\NimbelloTest" + std::to_wstring(GetCurrentProcessId());
     path_ = u"\\" + FromWide(sub_) + u"\\";
   }
-  void TearDown() override { RegDeleteTreeW(HKEY_LOCAL_MACHINE, sub_.c_str()); }
+  void TearDown() override {
+    for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+      RegDeleteKeyExW(HKEY_LOCAL_MACHINE, sub_.c_str(), view, 0);
+      HKEY parent = nullptr;
+      if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\VELTRA", 0, KEY_ALL_ACCESS | view,
+                        &parent) == ERROR_SUCCESS) {
+        RegDeleteTreeW(parent, sub_.substr(sub_.rfind(L'\\') + 1).c_str());
+        RegCloseKey(parent);
+      }
+    }
+  }
 
-  void Put(const wchar_t* name, DWORD type, const void* data, DWORD size) {
+  void Put(const wchar_t* name, DWORD type, const void* data, DWORD size,
+           REGSAM view = KEY_WOW64_32KEY) {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, sub_.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-                              &key, nullptr),
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, sub_.c_str(), 0, nullptr, 0, KEY_WRITE | view,
+                              nullptr, &key, nullptr),
               ERROR_SUCCESS);
     ASSERT_EQ(RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size),
               ERROR_SUCCESS);
@@ -39,8 +51,15 @@ class RegistryTest : public ::testing::Test {
   std::vector<BYTE> Raw(const wchar_t* name, DWORD* type) {
     std::vector<BYTE> data(4096);
     DWORD size = static_cast<DWORD>(data.size());
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, sub_.c_str(), name, RRF_RT_ANY | RRF_NOEXPAND, type,
-                     data.data(), &size) != ERROR_SUCCESS) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, sub_.c_str(), 0, KEY_READ | KEY_WOW64_32KEY, &key) !=
+        ERROR_SUCCESS) {
+      return {};
+    }
+    const LONG rc =
+        RegGetValueW(key, nullptr, name, RRF_RT_ANY | RRF_NOEXPAND, type, data.data(), &size);
+    RegCloseKey(key);
+    if (rc != ERROR_SUCCESS) {
       return {};
     }
     data.resize(size);
@@ -68,7 +87,8 @@ TEST_F(RegistryTest, MissingKeyGivesDefaultsAndWriteCreatesWholePath) {
   EXPECT_EQ(Text(u"Language", u"english"), u"english");
   EXPECT_TRUE(Bool(u"LoadNimbello", true));
   HKEY key = nullptr;
-  EXPECT_NE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, sub_.c_str(), 0, KEY_READ, &key), ERROR_SUCCESS);
+  EXPECT_NE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, sub_.c_str(), 0, KEY_READ | KEY_WOW64_32KEY, &key),
+            ERROR_SUCCESS);
 
   store_.WriteSettingBool(RegistryRoot::LocalMachine, path_, u"FullScreen", true);
   DWORD type = 0;
@@ -125,7 +145,7 @@ TEST_F(RegistryTest, ValuesWrittenByTheRegToolReadBack) {
   struct Case {
     std::wstring args;
   };
-  const std::wstring reg = L"reg.exe add \"" + key + L"\" /f /v ";
+  const std::wstring reg = L"reg.exe add \"" + key + L"\" /reg:32 /f /v ";
   ASSERT_EQ(wine_test::Run(reg + L"Period /t REG_DWORD /d 4294967295"), 0);
   ASSERT_EQ(wine_test::Run(reg + L"Flag /t REG_DWORD /d 2"), 0);
   ASSERT_EQ(wine_test::Run(reg + L"Lang /t REG_SZ /d french"), 0);
@@ -136,6 +156,30 @@ TEST_F(RegistryTest, ValuesWrittenByTheRegToolReadBack) {
   EXPECT_EQ(Text(u"Lang", u"english"), u"french");
   EXPECT_EQ(Int(u"Number", 40), 40);
   EXPECT_EQ(Int(u"Big", 40), 40);
+}
+
+// One settings key for every build: the store reads and writes the 32-bit view, so what a 64-bit
+// tool writes under the same name is not seen, and the store's own writes land in the 32-bit view.
+TEST_F(RegistryTest, SettingsLiveInThe32BitView) {
+  const DWORD ten = 10, twenty = 20;
+  Put(L"MemoryFree", REG_DWORD, &ten, 4, KEY_WOW64_64KEY);
+  EXPECT_EQ(Int(u"MemoryFree", 40), 40) << "a value in the 64-bit view only";
+  Put(L"MemoryFree", REG_DWORD, &twenty, 4, KEY_WOW64_32KEY);
+  EXPECT_EQ(Int(u"MemoryFree", 40), 20);
+
+  store_.WriteSettingBool(RegistryRoot::LocalMachine, path_, u"FullScreen", true);
+  for (const auto& [view, seen] : {std::pair{KEY_WOW64_32KEY, true}, {KEY_WOW64_64KEY, false}}) {
+    HKEY key = nullptr;
+    DWORD value = 0, size = sizeof value;
+    const bool found = RegOpenKeyExW(HKEY_LOCAL_MACHINE, sub_.c_str(), 0, KEY_READ | view, &key) ==
+                           ERROR_SUCCESS &&
+                       RegQueryValueExW(key, L"FullScreen", nullptr, nullptr,
+                                        reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS;
+    if (key != nullptr) {
+      RegCloseKey(key);
+    }
+    EXPECT_EQ(found, seen) << "view " << view;
+  }
 }
 
 TEST_F(RegistryTest, PathWithoutLeadingBackslashWorksToo) {

@@ -2,11 +2,19 @@
 // the service thread's queue and the system's messages.
 #include <gtest/gtest.h>
 #include <windows.h>
+// sddl.h needs what windows.h declares first.
+#include <sddl.h>
 
 #include <atomic>
 #include <thread>
 
+#include "support/WineTestSupport.h"
+
 #include "service/Timer.h"
+#include "foundation/win32/WideText.h"
+#include "service/win32/ServiceHandles.h"
+#include "service/win32/Win32EventSources.h"
+#include "service/win32/Win32FolderSecurity.h"
 #include "service/win32/Win32MessageLoop.h"
 #include "service/win32/Win32SystemMessages.h"
 
@@ -96,6 +104,54 @@ TEST(Win32SystemMessages, MessagesOfKnownCodes) {
     EXPECT_NE(text.back(), u'.') << code;
     EXPECT_NE(text.back(), u'\n') << code;
   }
+}
+
+TEST(Win32FolderSecurity, FoldersThatUsersCanChange) {
+  // The folder Wine makes (SYSTEM and the user full, Everyone read) passes.
+  Win32FolderSecurity folders;
+  EXPECT_FALSE(BroadGroupsMayChange(folders.FolderAccess(FromWide(wine_test::ProgramFolder()))));
+  // Descriptors as SDDL: a folder made under C:\ inherits "Authenticated Users: Modify".
+  const std::pair<const wchar_t*, bool> cases[] = {
+      {L"D:(A;OICI;FA;;;SY)(A;OICI;FA;;;S-1-5-21-0-0-0-1000)(A;OICI;0x1200a9;;;WD)", false},
+      {L"D:(A;OICIID;FA;;;SY)(A;ID;0x1301bf;;;AU)(A;OICIIOID;SDGXGWGR;;;AU)", true},
+      {L"D:(D;OICI;GA;;;WD)(A;OICI;GA;;;BU)", false},
+  };
+  for (const auto& [sddl, mayChange] : cases) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1,
+                                                                     &descriptor, nullptr));
+    const UniqueLocalMemory owner(descriptor);
+    EXPECT_EQ(BroadGroupsMayChange(AccessEntries(descriptor)), mayChange) << wine_test::Utf8(sddl);
+  }
+  // No DACL at all (a FAT drive): everyone may do everything.
+  SECURITY_DESCRIPTOR open{};
+  ASSERT_TRUE(InitializeSecurityDescriptor(&open, SECURITY_DESCRIPTOR_REVISION));
+  ASSERT_TRUE(SetSecurityDescriptorDacl(&open, TRUE, nullptr, FALSE));
+  EXPECT_TRUE(BroadGroupsMayChange(AccessEntries(&open)));
+}
+
+TEST(Win32EventSources, RegisteredWithTheProgramAndRemoved) {
+  const wchar_t* key = L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\NimbelloTest";
+  Win32EventSources sources;
+  sources.RegisterSource(u"NimbelloTest", u"C:\\Nimbello\\NimbelloService.exe");
+  wchar_t file[MAX_PATH] = {};
+  DWORD size = sizeof(file);
+  DWORD type = 0;
+  ASSERT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, key, L"EventMessageFile", RRF_RT_ANY | RRF_NOEXPAND,
+                         &type, file, &size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(type, static_cast<DWORD>(REG_EXPAND_SZ));
+  EXPECT_STREQ(file, L"C:\\Nimbello\\NimbelloService.exe");
+  DWORD types = 0;
+  size = sizeof(types);
+  ASSERT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, key, L"TypesSupported", RRF_RT_REG_DWORD, nullptr,
+                         &types, &size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(types, 7u);
+  sources.RemoveSource(u"NimbelloTest");
+  HKEY gone = nullptr;
+  EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &gone), ERROR_FILE_NOT_FOUND);
+  EXPECT_NO_THROW(sources.RemoveSource(u"NimbelloTest"));  // twice is no failure
 }
 
 }  // namespace

@@ -9,8 +9,10 @@
 #include "foundation/Guard.h"
 #include "foundation/WindowsVersion.h"
 #include "foundation/win32/ModuleFileName.h"
+#include "foundation/win32/SystemLibrary.h"
 #include "foundation/win32/WideText.h"
 #include "foundation/win32/Win32Clock.h"
+#include "foundation/win32/Win32DebugOutput.h"
 #include "foundation/win32/Win32Launcher.h"
 #include "foundation/win32/Win32Registry.h"
 #include "foundation/win32/Win32Resources.h"
@@ -98,6 +100,8 @@ void Run(int argc, wchar_t** argv) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  RestrictDllSearch();
+  const ScopedWin32DebugOutput debugOutput;
   guarded([&] { Run(argc, argv); });
   return 0;
 }

@@ -15,6 +15,10 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+const WinHttpApi& Api() {
+  return WinHttpApi::Get();
+}
 using std::chrono::milliseconds;
 
 // The caller's thread (the tray's main thread) waits for the whole exchange, so every step has
@@ -33,14 +37,14 @@ static_assert(LastReadStart + milliseconds(ReceiveTimeoutMs) < CallerWaits);
 static_assert(CallerWaits < WholeExchange);
 
 bool SetDword(HINTERNET handle, DWORD option, DWORD value) {
-  return WinHttpSetOption(handle, option, &value, sizeof(value)) != FALSE;
+  return Api().SetOption(handle, option, &value, sizeof(value)) != FALSE;
 }
 
 std::optional<int32_t> StatusCode(HINTERNET request) {
   DWORD status = 0;
   DWORD size = sizeof(status);
-  if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                           WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX)) {
+  if (!Api().QueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                          WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX)) {
     return std::nullopt;
   }
   return static_cast<int32_t>(status);
@@ -49,15 +53,15 @@ std::optional<int32_t> StatusCode(HINTERNET request) {
 // Empty when the response has no Content-Type.
 std::u16string ContentType(HINTERNET request) {
   DWORD size = 0;
-  WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_TYPE, WINHTTP_HEADER_NAME_BY_INDEX,
-                      WINHTTP_NO_OUTPUT_BUFFER, &size, WINHTTP_NO_HEADER_INDEX);
+  Api().QueryHeaders(request, WINHTTP_QUERY_CONTENT_TYPE, WINHTTP_HEADER_NAME_BY_INDEX,
+                     WINHTTP_NO_OUTPUT_BUFFER, &size, WINHTTP_NO_HEADER_INDEX);
   if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0) {
     return {};
   }
   std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
   size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-  if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_TYPE, WINHTTP_HEADER_NAME_BY_INDEX,
-                           text.data(), &size, WINHTTP_NO_HEADER_INDEX)) {
+  if (!Api().QueryHeaders(request, WINHTTP_QUERY_CONTENT_TYPE, WINHTTP_HEADER_NAME_BY_INDEX,
+                          text.data(), &size, WINHTTP_NO_HEADER_INDEX)) {
     return {};
   }
   text.resize(size / sizeof(wchar_t));
@@ -72,7 +76,7 @@ bool ReadBody(HINTERNET request, size_t maxBytes, Clock::time_point start, std::
       return false;
     }
     DWORD available = 0;
-    if (!WinHttpQueryDataAvailable(request, &available)) {
+    if (!Api().QueryDataAvailable(request, &available)) {
       return false;
     }
     if (available == 0) {
@@ -82,7 +86,7 @@ bool ReadBody(HINTERNET request, size_t maxBytes, Clock::time_point start, std::
     const size_t old = body.size();
     body.resize(old + wanted);
     DWORD read = 0;
-    if (!WinHttpReadData(request, body.data() + old, static_cast<DWORD>(wanted), &read)) {
+    if (!Api().ReadData(request, body.data() + old, static_cast<DWORD>(wanted), &read)) {
       return false;
     }
     body.resize(old + read);
@@ -108,7 +112,7 @@ struct Exchange {
   bool Register(HINTERNET handle) {
     std::lock_guard lock(mutex);
     if (abandoned) {
-      WinHttpCloseHandle(handle);
+      Api().CloseHandle(handle);
       return false;
     }
     request = handle;
@@ -119,7 +123,7 @@ struct Exchange {
   // Whichever side comes first closes it, once.
   void CloseRequest() {
     if (request != nullptr) {
-      WinHttpCloseHandle(request);
+      Api().CloseHandle(request);
       request = nullptr;
     }
   }
@@ -136,14 +140,17 @@ struct Exchange {
 std::optional<HttpGetResponse> Run(Exchange& exchange, const std::u16string& host, uint16_t port,
                                    const HttpGetRequest& request) {
   const auto start = Clock::now();
-  const UniqueInternet session(WinHttpOpen(Wide(request.userAgent).c_str(),
-                                           WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                                           WINHTTP_NO_PROXY_BYPASS, 0));
-  if (!session || !WinHttpSetTimeouts(session.get(), ResolveTimeoutMs, ConnectTimeoutMs,
-                                      SendTimeoutMs, ReceiveTimeoutMs)) {
+  if (!Api().Complete()) {
     return std::nullopt;
   }
-  const UniqueInternet connection(WinHttpConnect(session.get(), Wide(host).c_str(), port, 0));
+  const UniqueInternet session(Api().Open(Wide(request.userAgent).c_str(),
+                                          WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                                          WINHTTP_NO_PROXY_BYPASS, 0));
+  if (!session || !Api().SetTimeouts(session.get(), ResolveTimeoutMs, ConnectTimeoutMs,
+                                     SendTimeoutMs, ReceiveTimeoutMs)) {
+    return std::nullopt;
+  }
+  const UniqueInternet connection(Api().Connect(session.get(), Wide(host).c_str(), port, 0));
   if (!connection) {
     return std::nullopt;
   }
@@ -152,8 +159,8 @@ std::optional<HttpGetResponse> Run(Exchange& exchange, const std::u16string& hos
     object += u'?';
     object += request.query;
   }
-  HINTERNET get = WinHttpOpenRequest(connection.get(), L"GET", Wide(object).c_str(), nullptr,
-                                     WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, 0);
+  HINTERNET get = Api().OpenRequest(connection.get(), L"GET", Wide(object).c_str(), nullptr,
+                                    WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, 0);
   if (get == nullptr || !exchange.Register(get)) {
     return std::nullopt;
   }
@@ -165,9 +172,8 @@ std::optional<HttpGetResponse> Run(Exchange& exchange, const std::u16string& hos
     return std::nullopt;
   }
   SetDword(get, WINHTTP_OPTION_CONNECT_RETRIES, 1);
-  if (!WinHttpSendRequest(get, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0,
-                          0) ||
-      !WinHttpReceiveResponse(get, nullptr)) {
+  if (!Api().SendRequest(get, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
+      !Api().ReceiveResponse(get, nullptr)) {
     return std::nullopt;
   }
   const auto status = StatusCode(get);

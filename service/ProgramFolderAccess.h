@@ -1,0 +1,32 @@
+#pragma once
+// Whether users who are not administrators can change what is in the program folder. The service
+// runs as LocalSystem and starts the release worker from that folder, so such a folder would let
+// any user run a program of their own as SYSTEM.
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One entry of a folder's access list, as the system reports it.
+struct AccessEntry {
+  enum class Kind { Allow, Deny, Other };
+  Kind kind = Kind::Other;
+  uint8_t flags = 0;   // ACE flags: object inherit 0x1, container inherit 0x2, inherit only 0x8
+  uint32_t mask = 0;   // access mask, generic rights not yet mapped
+  std::u16string sid;  // "S-1-5-11"
+};
+
+// The folder's access list, entries in order. A folder without one (no DACL) grants everything
+// to everyone, and says so with one entry. Throws OSFailure when it cannot be read.
+class FolderSecurityPort {
+ public:
+  virtual ~FolderSecurityPort() = default;
+  virtual std::vector<AccessEntry> FolderAccess(std::u16string_view folder) = 0;
+};
+
+// True when Everyone, Authenticated Users, Users, INTERACTIVE or Guests may write, append, delete
+// children, change permissions or take ownership, of the folder itself or of the files created in
+// it. Only allow entries grant; an earlier deny entry of the same group or of Everyone takes its
+// rights back.
+bool BroadGroupsMayChange(std::span<const AccessEntry> dacl);
