@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <map>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -76,7 +77,7 @@ std::pair<DWORD, std::vector<BYTE>> Sz(const std::wstring& text) {
 }
 
 // The shipped 32-bit build when the run names it (a Unix path), else this tree's own.
-std::wstring ProgramPath() {
+std::wstring ProgramPath(const wchar_t* file = L"Nimbello.exe") {
   const char* shipped = std::getenv("NIMBELLO_SHIPPED_BIN");
   std::wstring folder = wine_test::ProgramFolder();
   if (shipped != nullptr && *shipped != '\0') {
@@ -86,7 +87,7 @@ std::wstring ProgramPath() {
     }
     folder += L"\\";
   }
-  return folder + L"Nimbello.exe";
+  return folder + file;
 }
 
 template <class Condition>
@@ -110,14 +111,17 @@ struct Program {
   PROCESS_INFORMATION pi{};
   HWND window = nullptr;
 
-  Program() {
+  explicit Program(const wchar_t* file = L"Nimbello.exe") {
     STARTUPINFOW si{};
     si.cb = sizeof(si);
-    std::wstring cmd = L"\"" + ProgramPath() + L"\"";
+    std::wstring cmd = L"\"" + ProgramPath(file) + L"\"";
     if (CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
                        &pi)) {
       // Shown once its controls hold the values.
       WaitFor([&] {
+        if (std::wstring_view(file) != L"Nimbello.exe") {
+          return true;
+        }
         window = FindMainForm();
         return window != nullptr && IsWindowVisible(window);
       });
@@ -219,6 +223,20 @@ TEST_F(MainWindow, SecondStartEndsAndWmCloseClosesTheFirst) {
   first.Send(first.window, WM_CLOSE);
   EXPECT_TRUE(first.Ended());
   EXPECT_TRUE(ReadSettings().empty());
+}
+
+// The applet's "Open Nimbello" starts the main window and its Exit closes it with the applet.
+TEST_F(MainWindow, AppletOpensAndExitCloses) {
+  ResetSettings({});
+  Program applet(L"NimbelloTray.exe");
+  HWND tray = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (tray = FindWindowW(L"TNBTrayForm", nullptr)) != nullptr; }));
+  // The menu's commands in display order from 1: Open first, Exit last.
+  PostMessageW(tray, WM_COMMAND, 1, 0);
+  ASSERT_TRUE(WaitFor([] { return FindMainForm() != nullptr && IsWindowVisible(FindMainForm()); }));
+  PostMessageW(tray, WM_COMMAND, 6, 0);
+  EXPECT_TRUE(WaitFor([] { return FindMainForm() == nullptr; }));
+  EXPECT_TRUE(applet.Ended());
 }
 
 // Start to first paint, then the working set and processor time of ten idle seconds.
