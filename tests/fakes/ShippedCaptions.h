@@ -48,7 +48,7 @@ inline constexpr ShippedCaption ShippedCaptions[] = {
     {u"NBMainForm", u"PeriodLabel", u"Minutes &between releases:",
      u"Minutes &entre lib\u00E9rations :"},
     {u"NBMainForm", u"ProcessorCheck", u"Only when &processor use is below (%):",
-     u"Seulement si le &processeur est sous (%) :"},
+     u"Si le &processeur est sous (%) :"},
     {u"NBMainForm", u"BatteryCheck", u"Not on ba&ttery", u"Pas sur ba&tterie"},
     {u"NBMainForm", u"FullScreenCheck", u"Not while a f&ull-screen program runs",
      u"Pas pendant un programme plein \u00E9&cran"},

@@ -199,7 +199,16 @@ TEST_F(MainWindow, ShowsStoredValuesAndApplyWritesExactlyTheChanges) {
   // The new language's captions, at once.
   EXPECT_EQ(program.Text(IDCANCEL), L"Annuler");
 
-  // Cancel discards a change and closes.
+  // A value out of range is refused with a message, before anything is written.
+  program.Type(IDC_PERIODEDIT, L"0");
+  PostMessageW(program.window, WM_COMMAND, IDC_APPLY, 0);
+  HWND box = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (box = FindWindowW(L"#32770", L"Nimbello")) != nullptr; }));
+  EXPECT_EQ(ReadSettings(), expected);
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  EXPECT_TRUE(WaitFor([&] { return !IsWindow(box); }));
+
+  // Cancel discards the changes and closes.
   program.Type(IDC_FREEEDIT, L"50");
   program.Click(IDCANCEL);
   EXPECT_TRUE(program.Ended());
