@@ -168,8 +168,26 @@ class MainWindow : public ::testing::Test {
   void TearDown() override { ResetSettings({}); }
 };
 
+// The release worker's record of its last release.
+void PutLastRelease(DWORD requested, DWORD freed, DWORD milliseconds, ULONGLONG time) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\VELTRA\\Nimbello\\LastRelease", 0,
+                            nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  for (const auto& [name, value] :
+       {std::pair{L"Requested", requested}, {L"Freed", freed}, {L"Milliseconds", milliseconds}}) {
+    RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4);
+  }
+  RegSetValueExW(key, L"Time", 0, REG_QWORD, reinterpret_cast<const BYTE*>(&time), 8);
+  RegCloseKey(key);
+}
+
 TEST_F(MainWindow, ShowsStoredValuesAndApplyWritesExactlyTheChanges) {
   ResetSettings({{L"MemoryFree", 45}, {L"ExecutePeriod", 12}, {L"BatteryCheck", 1}});
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  PutLastRelease(1229, 800, 950,
+                 (static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime);
   Program program;
   ASSERT_NE(program.window, nullptr) << wine_test::Utf8(ProgramPath());
   EXPECT_EQ(program.Text(IDC_FREEEDIT), L"45");
@@ -178,6 +196,9 @@ TEST_F(MainWindow, ShowsStoredValuesAndApplyWritesExactlyTheChanges) {
   EXPECT_TRUE(program.Checked(IDC_BATTERYCHECK));
   EXPECT_TRUE(program.Checked(IDC_TRAYICONCHECK));
   EXPECT_FALSE(IsWindowEnabled(program.Item(IDC_APPLY)));
+  EXPECT_NE(program.Text(IDC_LASTRELEASEVALUE).find(L": 800 of 1229 MB freed in 950 ms"),
+            std::wstring::npos)
+      << wine_test::Utf8(program.Text(IDC_LASTRELEASEVALUE));
   const Snapshot before = ReadSettings();
 
   program.Type(IDC_MAINTAINEDIT, L"25");
@@ -219,6 +240,7 @@ TEST_F(MainWindow, SecondStartEndsAndWmCloseClosesTheFirst) {
   ResetSettings({});
   Program first;
   ASSERT_NE(first.window, nullptr);
+  EXPECT_EQ(first.Text(IDC_LASTRELEASEVALUE), L"No release yet");
   {
     Program second;
     EXPECT_TRUE(second.Ended());
