@@ -415,7 +415,10 @@ void Win32MainForm::ShowHints(const SettingValues& edited) {
 }
 
 void Win32MainForm::UpdateApplyButton() {
-  EnableWindow(GetDlgItem(window_, IDC_APPLY), !ChangedSettings(stored_, ReadControls()).empty());
+  const SettingValues edited = ReadControls();
+  EnableWindow(GetDlgItem(window_, IDC_APPLY), !ChangedSettings(stored_, edited).empty());
+  // The threshold counts only while the processor limit is on.
+  EnableWindow(GetDlgItem(window_, IDC_TRIGGEREDIT), edited.Boolean(SettingId::ProcessorLimit));
 }
 
 void Win32MainForm::SetItemText(int id, const std::u16string& text) {
