@@ -111,6 +111,23 @@ constexpr SettingControl SettingControls[] = {
     {SettingId::Language, IDC_LANGUAGECOMBO, IDC_LANGUAGELABEL},
 };
 
+// The window's DPI: GetDpiForWindow where Windows has it (10 and later), bound at run time, else
+// the screen's.
+UINT WindowDpi(HWND window) {
+  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+  static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  if (getDpiForWindow != nullptr) {
+    if (const UINT dpi = getDpiForWindow(window); dpi != 0) {
+      return dpi;
+    }
+  }
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+  ReleaseDC(nullptr, screen);
+  return dpi > 0 ? static_cast<UINT>(dpi) : USER_DEFAULT_SCREEN_DPI;
+}
+
 const SettingControl& ControlOf(SettingId id) {
   for (const SettingControl& c : SettingControls) {
     if (c.id == id) {
@@ -240,7 +257,9 @@ INT_PTR Win32MainForm::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
       return TRUE;
     case WM_SYSCOLORCHANGE:
     case WM_SETTINGCHANGE:
-      // High contrast and colour changes: system colours are read at every paint.
+    case WM_DPICHANGED:
+      // High contrast, colour and DPI changes: system colours and sizes are read at every paint.
+      // The dialog manager itself rescales the template on a DPI change.
       InvalidateRect(window_, nullptr, TRUE);
       return FALSE;
     case WM_CLOSE:
@@ -618,7 +637,8 @@ void Win32MainForm::DrawColorButton(const DRAWITEMSTRUCT& item, SettingId id) {
   SelectObject(item.hDC, oldFont);
   if (item.itemState & ODS_FOCUS) {
     RECT focus = r;
-    InflateRect(&focus, -3, -3);
+    const int inset = MulDiv(3, static_cast<int>(WindowDpi(window_)), USER_DEFAULT_SCREEN_DPI);
+    InflateRect(&focus, -inset, -inset);
     DrawFocusRect(item.hDC, &focus);
   }
 }
