@@ -49,6 +49,17 @@ inline constexpr int64_t LargeMemoryMegabytes = 1536;
 // Window class names.
 inline constexpr std::u16string_view TrayFormClass = u"TNBTrayForm";
 inline constexpr std::u16string_view TaskbarClass = u"Shell_TrayWnd";
+inline constexpr std::u16string_view MainFormClass = u"TNBMainForm";
+
+// The release worker's record of its last release, a subkey of the settings key: megabytes asked
+// for and freed (REG_DWORD), how long it took (REG_DWORD milliseconds), when it ended (REG_QWORD
+// FILETIME, UTC).
+inline constexpr std::u16string_view LastReleaseKey =
+    u"\\Software\\VELTRA\\Nimbello\\LastRelease\\";
+inline constexpr std::u16string_view LastReleaseRequested = u"Requested";
+inline constexpr std::u16string_view LastReleaseFreed = u"Freed";
+inline constexpr std::u16string_view LastReleaseMilliseconds = u"Milliseconds";
+inline constexpr std::u16string_view LastReleaseTime = u"Time";
 
 // Service.
 inline constexpr std::u16string_view ServiceName = u"Nimbello";

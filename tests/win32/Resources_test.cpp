@@ -136,7 +136,8 @@ TEST(Captions, TrayWindowComponentsInFrench) {
 
 // The programs carry the same files, under language 1033 (English, United States).
 TEST(Win32Resources, ShippedProgramsCarryTheSameFilesInLanguage1033) {
-  const std::vector<std::wstring> programs = {L"NimbelloService.exe", L"NimbelloTray.exe"};
+  const std::vector<std::wstring> programs = {L"NimbelloService.exe", L"NimbelloTray.exe",
+                                              L"Nimbello.exe"};
   int found = 0;
   for (const std::wstring& program : programs) {
     const std::wstring path = wine_test::ProgramFolder() + program;
