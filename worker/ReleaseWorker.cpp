@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr int64_t Megabyte = 1024 * 1024;
+constexpr int64_t Megabyte = int64_t{1024} * 1024;
 
 // Another worker holding the turn gets it back even when this run fails half-way.
 class Turn {
