@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 
@@ -14,6 +15,7 @@
 #include "win32/support/WineTestSupport.h"
 #include "worker/ReleaseExitCode.h"
 #include "worker/ReleaseWorker.h"
+#include "worker/win32/Win32ProcessSnapshot.h"
 
 namespace {
 
@@ -122,6 +124,24 @@ class ReleaseWorkerTest : public ::testing::Test {
 
   std::wstring worker_;
 };
+
+// The snapshot's record layout: this process as the kernel lists it, with the figures it also
+// reports through the documented calls.
+TEST(ProcessSnapshot, ListsThisProcessAsItsOwnCallsReportIt) {
+  Win32ProcessSnapshot snapshot;
+  const auto records = snapshot.TakeSnapshot();
+  ASSERT_TRUE(records);
+  FILETIME created{}, exited{}, kernel{}, user{};
+  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+  const auto self = std::find_if(records->begin(), records->end(), [](const ProcessRecord& p) {
+    return p.id == GetCurrentProcessId();
+  });
+  ASSERT_NE(self, records->end());
+  EXPECT_EQ(self->name, u"win32_ReleaseWorker_test.exe");
+  EXPECT_EQ(self->creationTime, int64_t{created.dwHighDateTime} << 32 | created.dwLowDateTime);
+  EXPECT_GT(self->workingSet, 1u << 20);
+  EXPECT_GT(records->size(), 3u);
+}
 
 constexpr int Code(ReleaseExitCode code) {
   return static_cast<int>(code);
