@@ -25,8 +25,10 @@ TrimResult Win32Trimmer::TrimWorkingSet(uint32_t id, int64_t creationTime) {
   // A hard minimum is a promise its owner asked for: the pages stay.
   SIZE_T minimum = 0, maximum = 0;
   DWORD flags = 0;
-  if (!get_(process.get(), &minimum, &maximum, &flags) ||
-      (flags & QUOTA_LIMITS_HARDWS_MIN_ENABLE)) {
+  if (!get_(process.get(), &minimum, &maximum, &flags)) {
+    return TrimResult::Failed;
+  }
+  if (flags & QUOTA_LIMITS_HARDWS_MIN_ENABLE) {
     return TrimResult::HardMinimum;
   }
   return set_(process.get(), static_cast<SIZE_T>(-1), static_cast<SIZE_T>(-1), 0)
