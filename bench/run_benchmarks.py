@@ -222,7 +222,7 @@ def soak(wine):
 
 
 def sizes():
-    for exe in ("NimbelloService", "NimbelloTray"):
+    for exe in ("NimbelloService", "NimbelloTray", "NimbelloDefrag"):
         path = os.path.join(X86, "bin", exe + ".exe")
         if os.path.exists(path):
             size = os.path.getsize(path)

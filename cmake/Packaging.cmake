@@ -4,7 +4,7 @@
 if(NOT WIN32 OR NOT CMAKE_SIZEOF_VOID_P EQUAL 4)
   return()
 endif()
-foreach(_program Nimbello NimbelloService NimbelloTray)
+foreach(_program Nimbello NimbelloService NimbelloTray NimbelloDefrag)
   if(TARGET ${_program})
     install(TARGETS ${_program} RUNTIME DESTINATION .)
   endif()

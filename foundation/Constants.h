@@ -46,20 +46,22 @@ inline constexpr int32_t ReleaseChunkMegabytes = 1024;
 // Memory class boundary, in rounded megabytes of total physical memory.
 inline constexpr int64_t LargeMemoryMegabytes = 1536;
 
+// The release worker's record of its last run, a subkey of the settings key.
+inline constexpr std::u16string_view LastReleaseKey =
+    u"\\Software\\VELTRA\\Nimbello\\LastRelease\\";
+inline constexpr std::u16string_view LastReleaseRequested = u"Requested";        // REG_DWORD, MB
+inline constexpr std::u16string_view LastReleaseFreed = u"Freed";                // REG_DWORD, MB
+inline constexpr std::u16string_view LastReleaseMilliseconds = u"Milliseconds";  // REG_DWORD
+inline constexpr std::u16string_view LastReleaseTime = u"Time";  // REG_QWORD, FILETIME UTC
+
+// Release workers take turns on this mutex. "Global\" reaches it from session 0 (the service's
+// workers) and from every user session (the tray's).
+inline constexpr std::u16string_view ReleaseWorkerMutex = u"Global\\NimbelloDefrag";
+
 // Window class names.
 inline constexpr std::u16string_view TrayFormClass = u"TNBTrayForm";
 inline constexpr std::u16string_view TaskbarClass = u"Shell_TrayWnd";
 inline constexpr std::u16string_view MainFormClass = u"TNBMainForm";
-
-// The release worker's record of its last release, a subkey of the settings key: megabytes asked
-// for and freed (REG_DWORD), how long it took (REG_DWORD milliseconds), when it ended (REG_QWORD
-// FILETIME, UTC).
-inline constexpr std::u16string_view LastReleaseKey =
-    u"\\Software\\VELTRA\\Nimbello\\LastRelease\\";
-inline constexpr std::u16string_view LastReleaseRequested = u"Requested";
-inline constexpr std::u16string_view LastReleaseFreed = u"Freed";
-inline constexpr std::u16string_view LastReleaseMilliseconds = u"Milliseconds";
-inline constexpr std::u16string_view LastReleaseTime = u"Time";
 
 // Service.
 inline constexpr std::u16string_view ServiceName = u"Nimbello";

@@ -40,7 +40,7 @@ cmake --build "$NIMBELLO_BENCH_TREE" -j"$jobs" --target nimbello_benches >/dev/n
 
 note "32-bit programs ($NIMBELLO_X86_TREE)"
 cmake --preset mingw-x86 -B "$NIMBELLO_X86_TREE" >/dev/null
-build_targets "$NIMBELLO_X86_TREE" NimbelloService NimbelloTray
+build_targets "$NIMBELLO_X86_TREE" NimbelloService NimbelloTray NimbelloDefrag
 
 note "programs and probes under Wine ($NIMBELLO_X64_TREE)"
 cmake --preset mingw-x64 -B "$NIMBELLO_X64_TREE" >/dev/null

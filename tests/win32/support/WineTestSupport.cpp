@@ -12,6 +12,28 @@ std::wstring ProgramFolder() {
   return full.substr(0, full.find_last_of(L"\\/") + 1);
 }
 
+std::wstring ShippedProgram(const std::wstring& file) {
+  wchar_t env[MAX_PATH * 4] = {};
+  const DWORD n =
+      GetEnvironmentVariableW(L"NIMBELLO_SHIPPED_BIN", env, static_cast<DWORD>(std::size(env)));
+  if (n > 0 && n < std::size(env)) {
+    std::wstring folder(env, n);
+    if (folder.front() == L'/') {
+      folder = L"Z:" + folder;
+    }
+    for (wchar_t& c : folder) {
+      c = c == L'/' ? L'\\' : c;
+    }
+    if (folder.back() != L'\\') {
+      folder += L'\\';
+    }
+    if (GetFileAttributesW((folder + file).c_str()) != INVALID_FILE_ATTRIBUTES) {
+      return folder + file;
+    }
+  }
+  return ProgramFolder() + file;
+}
+
 TempFolder::TempFolder() {
   wchar_t temp[MAX_PATH + 1] = {};
   GetTempPathW(MAX_PATH, temp);

@@ -12,6 +12,10 @@ namespace wine_test {
 // The folder of the running test program, with a trailing backslash.
 std::wstring ProgramFolder();
 
+// A shipped program: from the folder named by NIMBELLO_SHIPPED_BIN (a Unix path is taken as
+// Wine's Z: drive) when it holds the file, else from the test's own folder.
+std::wstring ShippedProgram(const std::wstring& file);
+
 // A new empty folder under the temporary folder, removed (with its files) by the destructor.
 class TempFolder {
  public:
