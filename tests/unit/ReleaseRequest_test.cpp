@@ -18,8 +18,8 @@ TEST(MemoryClass, BoundaryRoundsHalfToEven) {
     long double megabytes;
     bool large;
   };
-  const Case cases[] = {{0, false},      {1024, false},    {1534.5L, false}, {1535.25L, false},
-                        {1535.5L, true}, {1536, true},     {1536.5L, true},  {2048, true}};
+  const Case cases[] = {{0, false},      {1024, false}, {1534.5L, false}, {1535.25L, false},
+                        {1535.5L, true}, {1536, true},  {1536.5L, true},  {2048, true}};
   for (const auto& c : cases) {
     const auto bytes = static_cast<int64_t>(c.megabytes * MB);
     EXPECT_EQ(IsLargeMemoryClass(bytes), c.large) << static_cast<double>(c.megabytes);
@@ -34,11 +34,16 @@ TEST(ReleaseAmount, DivisionFirstAndHalfToEven) {
     int32_t megabytes;
   };
   const Case cases[] = {
-      {40, 1024 * MB, 429496730, 410},  {60, 2048 * MB, 1288490189, 1229},
-      {60, 4096 * MB, -1, 2458},        {50, 1025 * MB, 537395200, 512},
-      {50, 1027 * MB, -1, 514},         {150, 1024 * MB, -1, 1536},
-      {0, 4096 * MB, 0, 0},             {40, 0, 0, 0},
-      {-3, 100 * MB, -1, -3},           {20, 1024 * MB, 214748365, 205},
+      {40, 1024 * MB, 429496730, 410},
+      {60, 2048 * MB, 1288490189, 1229},
+      {60, 4096 * MB, -1, 2458},
+      {50, 1025 * MB, 537395200, 512},
+      {50, 1027 * MB, -1, 514},
+      {150, 1024 * MB, -1, 1536},
+      {0, 4096 * MB, 0, 0},
+      {40, 0, 0, 0},
+      {-3, 100 * MB, -1, -3},
+      {20, 1024 * MB, 214748365, 205},
   };
   for (const auto& c : cases) {
     if (c.bytes >= 0) {
@@ -134,8 +139,16 @@ TEST(MemoryFreeNow, FailingStartEndsQuietly) {
   FakeSystemInfo sys;
   sys.SetMemory(4096 * MB, 0);
   FakeLauncher launcher;
+  // A refused start ends that start only: every chunk is still tried.
   launcher.failStarts = true;
-  EXPECT_NO_THROW(MemoryFreeNow(CustomRegistry(reg), sys, launcher));
+  MemoryFreeNow(CustomRegistry(reg), sys, launcher);
+  EXPECT_EQ(launcher.refused.size(), 3u);  // 2458 MB: 1024, 1024, 410
+  // A failure before the first start ends the request, and nothing escapes to the caller.
+  launcher.refused.clear();
+  launcher.failFolder = true;
+  MemoryFreeNow(CustomRegistry(reg), sys, launcher);
+  EXPECT_TRUE(launcher.refused.empty());
+  EXPECT_EQ(sys.memoryQueries, 4) << "the steps before the failure ran";
 }
 
 TEST(PhysicalMemory, NegativeAndMissingFiguresAreZero) {
@@ -158,8 +171,8 @@ TEST(WindowsVersionCode, ClassificationTable) {
     int32_t code;
   };
   const Case cases[] = {
-      {5, 0, 1, 0},  {5, 1, 1, 1},  {5, 2, 3, 2},  {5, 3, 1, -1}, {6, 0, 1, 3},
-      {6, 0, 3, 4},  {6, 0, 2, -1}, {6, 0, 0, -1}, {6, 1, 1, 5},  {6, 1, 3, 5},
+      {5, 0, 1, 0},  {5, 1, 1, 1},  {5, 2, 3, 2},   {5, 3, 1, -1}, {6, 0, 1, 3},
+      {6, 0, 3, 4},  {6, 0, 2, -1}, {6, 0, 0, -1},  {6, 1, 1, 5},  {6, 1, 3, 5},
       {6, 2, 1, -1}, {6, 3, 1, -1}, {10, 0, 1, -1}, {4, 0, 1, -1}, {0, 0, 0, -1},
   };
   for (const auto& c : cases) {
