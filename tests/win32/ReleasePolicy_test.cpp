@@ -61,8 +61,8 @@ class ReleasePolicyTest : public ::testing::Test {
   }
   void Put(std::u16string_view name, DWORD value) { ASSERT_TRUE(registry_.PutDword(name, value)); }
 
-  std::vector<std::string> Starts(size_t expected) {
-    auto lines = wine_test::WaitForLines(log_, expected, 20s);
+  std::vector<std::string> Starts(size_t expected, std::chrono::milliseconds limit = 20s) {
+    auto lines = wine_test::WaitForLines(log_, expected, limit);
     // Wine does not always run quickly started programs in launch order.
     std::sort(lines.begin(), lines.end());
     return lines;
@@ -111,7 +111,10 @@ TEST_F(ReleasePolicyTest, ReleaseTickStartsTheWorkerWithTheMemoryFreeShare) {
     for (const std::string& megabytes : c.starts) {
       expected.push_back("NimbelloDefrag.exe " + megabytes);
     }
-    EXPECT_EQ(Starts(expected.size()), expected) << c.total / MB << " MB, " << c.percent << " %";
+    Starts(expected.size());
+    // A start more than expected would come within a second.
+    EXPECT_EQ(Starts(expected.size() + 1, 1s), expected)
+        << c.total / MB << " MB, " << c.percent << " %";
     // The release time is the uptime in rounded seconds, taken during the tick.
     EXPECT_GE(state_.lastReleaseTime, static_cast<int32_t>(before / 1000));
     EXPECT_LE(state_.lastReleaseTime, static_cast<int32_t>(after / 1000) + 1);
