@@ -191,7 +191,7 @@ def service_program(wine):
 
 
 def wine_benches(wine):
-    """tests/win32/programs/<Name>Bench.exe: figures of the real adapters, "label  N us/op" lines."""
+    """bench/win32/<Name>Bench.exe: figures of the real adapters, "label  N us/op" lines."""
     benches = sorted(glob.glob(os.path.join(wine.bin, "*Bench.exe")))
     if not benches:
         skipped.append("real adapters under Wine (no *Bench programs built)")

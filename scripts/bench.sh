@@ -44,8 +44,8 @@ build_targets "$NIMBELLO_X86_TREE" NimbelloService NimbelloTray NimbelloDefrag
 
 note "programs and probes under Wine ($NIMBELLO_X64_TREE)"
 cmake --preset mingw-x64 -B "$NIMBELLO_X64_TREE" >/dev/null
-# tests/win32/programs/*Bench.cpp print figures of the real adapters under Wine.
-mapfile -t wine_benches < <(ls tests/win32/programs/*Bench.cpp 2>/dev/null | xargs -r -n1 basename | sed 's/\.cpp$//')
+# bench/win32/*Bench.cpp print figures of the real adapters under Wine.
+mapfile -t wine_benches < <(ls bench/win32/*Bench.cpp 2>/dev/null | xargs -r -n1 basename | sed 's/\.cpp$//')
 build_targets "$NIMBELLO_X64_TREE" NimbelloService NimbelloTray ProcessProbe StandInWorker \
   win32_Soak_test "${wine_benches[@]}"
 

@@ -14,52 +14,31 @@
 #include "foundation/Constants.h"
 #include "foundation/CustomRegistry.h"
 #include "foundation/DateTimeText.h"
-#include "foundation/RAM.h"
-#include "foundation/ReleaseRequest.h"
 #include "foundation/Text.h"
 #include "foundation/win32/WideText.h"
 #include "foundation/win32/Win32Clock.h"
-#include "foundation/win32/Win32Launcher.h"
 #include "foundation/win32/Win32ProcessorInfo.h"
-#include "foundation/win32/Win32Registry.h"
 #include "foundation/win32/Win32SystemInfo.h"
 #include "service/ReleasePolicy.h"
+#include "win32/support/RealPorts.h"
 #include "win32/support/WineTestSupport.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 
-// The real registry, with the settings key moved to a key of this test program's own, so the
-// test never touches the settings of anything else in the prefix.
-class MovedSettingsRegistry : public RegistryPort {
+using wine_test::FolderLauncher;
+using wine_test::MovedSettingsRegistry;
+
+// The real system figures with a total of the test's choosing and nothing available, so the
+// released amount is a known answer.
+class FixedTotalMemory : public Win32SystemInfo {
  public:
-  explicit MovedSettingsRegistry(std::u16string key) : key_(std::move(key)) {}
-  RegistryQuery QueryValue(RegistryRoot root, std::u16string_view path, std::u16string_view name,
-                           std::span<std::byte> buffer) override {
-    return real_.QueryValue(root, Moved(path), name, buffer);
-  }
-  bool SetValue(RegistryRoot root, std::u16string_view path, std::u16string_view name,
-                uint32_t type, std::span<const std::byte> data) override {
-    return real_.SetValue(root, Moved(path), name, type, data);
-  }
+  explicit FixedTotalMemory(uint64_t total) : total_(total) {}
+  std::optional<MemoryStatus> QueryMemoryStatus() override { return MemoryStatus{total_, 0}; }
 
  private:
-  std::u16string_view Moved(std::u16string_view path) const {
-    return path == Constants::SettingsKey ? std::u16string_view(key_) : path;
-  }
-  Win32Registry real_;
-  std::u16string key_;
-};
-
-// The real launcher, looking for the worker in a folder of the test's choosing.
-class FolderLauncher : public Win32Launcher {
- public:
-  explicit FolderLauncher(std::wstring folder) : folder_(std::move(folder)) {}
-  std::u16string ProgramFolder() override { return FromWide(folder_); }
-
- private:
-  std::wstring folder_;
+  uint64_t total_;
 };
 
 class ReleasePolicyTest : public ::testing::Test {
@@ -80,48 +59,20 @@ class ReleasePolicyTest : public ::testing::Test {
     Put(u"ExecutePeriod", 0);
     state_.started = true;
   }
-  void TearDown() override { RegDeleteTreeW(HKEY_LOCAL_MACHINE, sub_.c_str()); }
+  void Put(std::u16string_view name, DWORD value) { ASSERT_TRUE(registry_.PutDword(name, value)); }
 
-  void Put(std::u16string_view name, DWORD value) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, sub_.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-                              &key, nullptr),
-              ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExW(key, Wide(name).c_str(), 0, REG_DWORD,
-                             reinterpret_cast<const BYTE*>(&value), sizeof value),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
-  }
-
-  // The worker arguments expected for MemoryFree percent of the machine's memory: 1024 per
-  // chunk, the remainder last.
-  std::vector<std::string> ExpectedStarts(int32_t percent) {
-    int32_t remaining = GetReleaseMegabytes(percent, GetTotalPhysicalMemory(system_));
-    std::vector<std::string> starts;
-    do {
-      starts.push_back("NimbelloDefrag.exe " + std::to_string(std::min(remaining, 1024)));
-      remaining -= 1024;
-    } while (remaining > 0);
-    std::sort(starts.begin(), starts.end());
-    return starts;
-  }
-
-  std::vector<std::string> Starts(size_t expected) {
-    auto lines = wine_test::WaitForLines(log_, expected, 20s);
+  std::vector<std::string> Starts(size_t expected, std::chrono::milliseconds limit = 20s) {
+    auto lines = wine_test::WaitForLines(log_, expected, limit);
     // Wine does not always run quickly started programs in launch order.
     std::sort(lines.begin(), lines.end());
     return lines;
   }
 
-  void SkipWhenUptimeBlocks() {
-    if (clock_.TickCount64() < 271000) {
-      GTEST_SKIP() << "Windows started less than 271 s ago: the uptime rule blocks";
-    }
-  }
+  // Five rounded minutes: 271 s is the first whole second that rounds to 5 (270 s is 4.5, which
+  // rounds to even).
+  static constexpr auto UptimeAllows = 271s;
 
-  const std::wstring sub_ =
-      L"Software\\VELTRA\\NimbelloPolicyTest" + std::to_wstring(GetCurrentProcessId());
-  MovedSettingsRegistry registry_{u"\\" + FromWide(sub_) + u"\\"};
+  MovedSettingsRegistry registry_{L"NimbelloPolicyTest"};
   wine_test::TempFolder folder_;
   std::wstring log_;
   CustomRegistry settings_{registry_};
@@ -134,20 +85,44 @@ class ReleasePolicyTest : public ::testing::Test {
 };
 
 TEST_F(ReleasePolicyTest, ReleaseTickStartsTheWorkerWithTheMemoryFreeShare) {
-  SkipWhenUptimeBlocks();
-  Put(u"MemoryFree", 30);
-  const uint64_t before = clock_.TickCount64();
-  MainTimerTimer(state_, ports_);
-  const uint64_t after = clock_.TickCount64();
-  const auto expected = ExpectedStarts(30);
-  EXPECT_EQ(Starts(expected.size()), expected);
-  // The release time is the uptime in rounded seconds, taken during the tick.
-  EXPECT_GE(state_.lastReleaseTime, static_cast<int32_t>(before / 1000));
-  EXPECT_LE(state_.lastReleaseTime, static_cast<int32_t>(after / 1000) + 1);
+  ASSERT_TRUE(wine_test::WaitForUptime(UptimeAllows));
+  constexpr uint64_t MB = 1024 * 1024;
+  struct Case {
+    uint64_t total;
+    DWORD percent;
+    std::vector<std::string> starts;  // worked out by hand, sorted as Starts sorts them
+  };
+  const Case cases[] = {
+      {8192 * MB, 30, {"1024", "1024", "410"}},  // 2457.6 MB
+      {4096 * MB, 33, {"1024", "328"}},          // 1351.68 MB
+      {2049 * MB, 50, {"1024"}},                 // 1024.5 MB: a tie goes to the even 1024
+      {2051 * MB, 50, {"1024", "2"}},            // 1025.5 MB: to the even 1026
+      {1000 * MB, 100, {"1000"}},
+      {1000 * MB, 0, {"0"}},
+  };
+  for (const Case& c : cases) {
+    DeleteFileW(log_.c_str());
+    Put(u"MemoryFree", c.percent);
+    FixedTotalMemory memory(c.total);
+    const uint64_t before = clock_.TickCount64();
+    MainTimerTimer(state_, {settings_, memory, launcher_, clock_, processors_});
+    const uint64_t after = clock_.TickCount64();
+    std::vector<std::string> expected;
+    for (const std::string& megabytes : c.starts) {
+      expected.push_back("NimbelloDefrag.exe " + megabytes);
+    }
+    Starts(expected.size());
+    // A start more than expected would come within a second.
+    EXPECT_EQ(Starts(expected.size() + 1, 1s), expected)
+        << c.total / MB << " MB, " << c.percent << " %";
+    // The release time is the uptime in rounded seconds, taken during the tick.
+    EXPECT_GE(state_.lastReleaseTime, static_cast<int32_t>(before / 1000));
+    EXPECT_LE(state_.lastReleaseTime, static_cast<int32_t>(after / 1000) + 1);
+  }
 }
 
 TEST_F(ReleasePolicyTest, EveryTickReleasesWithPeriodZeroAndNoneWithinThePeriod) {
-  SkipWhenUptimeBlocks();
+  ASSERT_TRUE(wine_test::WaitForUptime(UptimeAllows));
   Put(u"MemoryFree", 0);
   for (int i = 0; i < 3; ++i) {
     MainTimerTimer(state_, ports_);
@@ -163,7 +138,7 @@ TEST_F(ReleasePolicyTest, EveryTickReleasesWithPeriodZeroAndNoneWithinThePeriod)
 }
 
 TEST_F(ReleasePolicyTest, BlockingRulesAndAmpleMemoryStartNothing) {
-  SkipWhenUptimeBlocks();
+  ASSERT_TRUE(wine_test::WaitForUptime(UptimeAllows));
   // A negative share is a threshold no memory figure can reach.
   Put(u"MemoryMaintain", static_cast<DWORD>(-1));
   MainTimerTimer(state_, ports_);
@@ -183,7 +158,7 @@ TEST_F(ReleasePolicyTest, BlockingRulesAndAmpleMemoryStartNothing) {
 }
 
 TEST_F(ReleasePolicyTest, BatteryRuleFollowsTheRealPowerStatus) {
-  SkipWhenUptimeBlocks();
+  ASSERT_TRUE(wine_test::WaitForUptime(UptimeAllows));
   Put(u"BatteryCheck", 1);
   Put(u"MemoryFree", 0);
   SYSTEM_POWER_STATUS status{};

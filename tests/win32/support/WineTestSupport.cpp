@@ -1,5 +1,6 @@
 #include "win32/support/WineTestSupport.h"
 
+#include <cstdio>
 #include <fstream>
 #include <thread>
 
@@ -106,13 +107,26 @@ std::vector<std::string> WaitForLines(const std::wstring& path, size_t count,
   }
 }
 
-std::string Utf8(const std::wstring& text) {
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                                    nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), n,
-                      nullptr, nullptr);
-  return out;
+bool WaitForUptime(std::chrono::milliseconds uptime) {
+  const auto target = static_cast<uint64_t>(uptime.count());
+  const uint64_t now = GetTickCount64();
+  if (now >= target) {
+    return true;
+  }
+  std::printf("waiting %llu s for the uptime to reach %llu s\n",
+              static_cast<unsigned long long>((target - now) / 1000 + 1),
+              static_cast<unsigned long long>(target / 1000));
+  std::fflush(stdout);
+  // Bounded by the time still missing plus a little: the tick count cannot stand still.
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(target - now) +
+                   std::chrono::seconds(5);
+  while (GetTickCount64() < target) {
+    if (std::chrono::steady_clock::now() >= end) {
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  }
+  return true;
 }
 
 }  // namespace wine_test

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "win32/support/Utf8.h"
+
 namespace wine_test {
 
 // The folder of the running test program, with a trailing backslash.
@@ -41,6 +43,9 @@ std::vector<std::string> ReadLines(const std::wstring& path);
 std::vector<std::string> WaitForLines(const std::wstring& path, size_t count,
                                       std::chrono::milliseconds limit);
 
-std::string Utf8(const std::wstring& text);
+// Waits until Windows has run for `uptime` (under Wine: the host's uptime), at most as long as
+// that takes; false when the tick count does not get there in that time. A freshly booted machine
+// thus runs the tests that need the service's five-minute uptime rule instead of skipping them.
+bool WaitForUptime(std::chrono::milliseconds uptime);
 
 }  // namespace wine_test

@@ -6,48 +6,22 @@
 
 #include <chrono>
 #include <cstdio>
-#include <span>
 #include <string>
 
 #include "foundation/Constants.h"
 #include "foundation/CustomRegistry.h"
 #include "foundation/win32/WideText.h"
 #include "foundation/win32/Win32Clock.h"
-#include "foundation/win32/Win32Launcher.h"
 #include "foundation/win32/Win32ProcessorInfo.h"
-#include "foundation/win32/Win32Registry.h"
 #include "foundation/win32/Win32SystemInfo.h"
 #include "service/ReleasePolicy.h"
-#include "Measure.h"
+#include "bench/win32/Measure.h"
+#include "tests/win32/support/RealPorts.h"
 
 namespace {
 
-// The real registry with the settings key moved to the benchmark's own key.
-class MovedSettingsRegistry : public RegistryPort {
- public:
-  explicit MovedSettingsRegistry(std::u16string key) : key_(std::move(key)) {}
-  RegistryQuery QueryValue(RegistryRoot root, std::u16string_view path, std::u16string_view name,
-                           std::span<std::byte> buffer) override {
-    return real_.QueryValue(root, path == Constants::SettingsKey ? key_ : path, name, buffer);
-  }
-  bool SetValue(RegistryRoot root, std::u16string_view path, std::u16string_view name,
-                uint32_t type, std::span<const std::byte> data) override {
-    return real_.SetValue(root, path == Constants::SettingsKey ? key_ : path, name, type, data);
-  }
-
- private:
-  Win32Registry real_;
-  std::u16string key_;
-};
-
-class FolderLauncher : public Win32Launcher {
- public:
-  explicit FolderLauncher(std::wstring folder) : folder_(std::move(folder)) {}
-  std::u16string ProgramFolder() override { return FromWide(folder_); }
-
- private:
-  std::wstring folder_;
-};
+using wine_test::FolderLauncher;
+using wine_test::MovedSettingsRegistry;
 
 std::wstring ModuleFolder() {
   wchar_t path[MAX_PATH * 4] = {};
@@ -68,8 +42,6 @@ std::wstring TempFolder() {
 }  // namespace
 
 int wmain() {
-  const std::wstring sub =
-      L"Software\\VELTRA\\NimbelloPolicyBench" + std::to_wstring(GetCurrentProcessId());
   const std::wstring folder = TempFolder();
   const std::wstring worker = folder + L"NimbelloDefrag.exe";
   const std::wstring log = folder + L"worker.log";
@@ -77,7 +49,7 @@ int wmain() {
   const bool haveWorker =
       CopyFileW((ModuleFolder() + L"StandInWorker.exe").c_str(), worker.c_str(), FALSE) != FALSE;
 
-  MovedSettingsRegistry registry(u"\\" + FromWide(sub) + u"\\");
+  MovedSettingsRegistry registry(L"NimbelloPolicyBench");
   CustomRegistry settings(registry);
   Win32SystemInfo system;
   FolderLauncher launcher(folder);
@@ -90,8 +62,7 @@ int wmain() {
   std::printf("release policy tick, real adapters\n");
 
   const auto putDword = [&](std::u16string_view name, uint32_t value) {
-    registry.SetValue(Constants::SettingsRoot, Constants::SettingsKey, name, RegType::Dword,
-                      std::as_bytes(std::span<const uint32_t>(&value, 1)));
+    registry.PutDword(name, value);
   };
 
   // Ample memory: any available memory is above a threshold of 0 %.
@@ -117,7 +88,6 @@ int wmain() {
     Sleep(2000);  // let the workers finish before their folder goes
   }
 
-  RegDeleteTreeW(HKEY_LOCAL_MACHINE, sub.c_str());
   DeleteFileW(worker.c_str());
   DeleteFileW(log.c_str());
   RemoveDirectoryW(folder.c_str());
