@@ -111,6 +111,12 @@ Function NimbelloRegisterService
   nsExec::Exec /TIMEOUT=30000 '"$INSTDIR\${NIMBELLO_SERVICE_EXE}" /install /silent'
   Pop $1
   DetailPrint "${NIMBELLO_SERVICE_EXE} /install /silent: $1"
+  ${If} $1 == "timeout"
+    ; Its failure dialog is still waiting for a click; nsExec leaves the program running (Wine
+    ; shows that). No other copy runs now: the old service is gone, the new one not started.
+    nsExec::Exec /TIMEOUT=15000 '"$SYSDIR\taskkill.exe" /F /IM ${NIMBELLO_SERVICE_EXE}'
+    Pop $1
+  ${EndIf}
   Call NimbelloServiceState
   ${If} $R0 != 0
     StrCpy $R0 1
