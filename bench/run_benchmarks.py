@@ -191,7 +191,7 @@ def service_program(wine):
 
 
 def wine_benches(wine):
-    """tests/win32/programs/<Name>Bench.exe: figures of the real adapters, "label  N us/op" lines."""
+    """bench/win32/<Name>Bench.exe: figures of the real adapters, "label  N us/op" lines."""
     benches = sorted(glob.glob(os.path.join(wine.bin, "*Bench.exe")))
     if not benches:
         skipped.append("real adapters under Wine (no *Bench programs built)")
@@ -222,7 +222,7 @@ def soak(wine):
 
 
 def sizes():
-    for exe in ("NimbelloService", "NimbelloTray"):
+    for exe in ("NimbelloService", "NimbelloTray", "NimbelloDefrag"):
         path = os.path.join(X86, "bin", exe + ".exe")
         if os.path.exists(path):
             size = os.path.getsize(path)

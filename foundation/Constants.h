@@ -46,9 +46,22 @@ inline constexpr int32_t ReleaseChunkMegabytes = 1024;
 // Memory class boundary, in rounded megabytes of total physical memory.
 inline constexpr int64_t LargeMemoryMegabytes = 1536;
 
+// The release worker's record of its last run, a subkey of the settings key.
+inline constexpr std::u16string_view LastReleaseKey =
+    u"\\Software\\VELTRA\\Nimbello\\LastRelease\\";
+inline constexpr std::u16string_view LastReleaseRequested = u"Requested";        // REG_DWORD, MB
+inline constexpr std::u16string_view LastReleaseFreed = u"Freed";                // REG_DWORD, MB
+inline constexpr std::u16string_view LastReleaseMilliseconds = u"Milliseconds";  // REG_DWORD
+inline constexpr std::u16string_view LastReleaseTime = u"Time";  // REG_QWORD, FILETIME UTC
+
+// Release workers take turns on this mutex. "Global\" reaches it from session 0 (the service's
+// workers) and from every user session (the tray's).
+inline constexpr std::u16string_view ReleaseWorkerMutex = u"Global\\NimbelloDefrag";
+
 // Window class names.
 inline constexpr std::u16string_view TrayFormClass = u"TNBTrayForm";
 inline constexpr std::u16string_view TaskbarClass = u"Shell_TrayWnd";
+inline constexpr std::u16string_view MainFormClass = u"TNBMainForm";
 
 // Service.
 inline constexpr std::u16string_view ServiceName = u"Nimbello";

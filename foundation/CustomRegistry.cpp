@@ -99,21 +99,39 @@ bool CustomRegistry::ReadSettingBool(RegistryRoot root, std::u16string_view path
 
 void CustomRegistry::WriteSettingString(RegistryRoot root, std::u16string_view path,
                                         std::u16string_view name, std::u16string_view value) const {
-  guarded([&] {
+  TryWriteSettingString(root, path, name, value);
+}
+
+void CustomRegistry::WriteSettingBool(RegistryRoot root, std::u16string_view path,
+                                      std::u16string_view name, bool value) const {
+  TryWriteSettingBool(root, path, name, value);
+}
+
+bool CustomRegistry::TryWriteSettingString(RegistryRoot root, std::u16string_view path,
+                                           std::u16string_view name,
+                                           std::u16string_view value) const {
+  return guarded_or(false, [&] {
     std::vector<std::byte> data((value.size() + 1) * 2, std::byte{0});
     for (size_t i = 0; i < value.size(); ++i) {
       data[2 * i] = static_cast<std::byte>(value[i] & 0xFF);
       data[2 * i + 1] = static_cast<std::byte>(value[i] >> 8);
     }
-    port_.SetValue(root, path, name, RegType::Sz, data);
+    return port_.SetValue(root, path, name, RegType::Sz, data);
   });
 }
 
-void CustomRegistry::WriteSettingBool(RegistryRoot root, std::u16string_view path,
-                                      std::u16string_view name, bool value) const {
-  guarded([&] {
-    const std::array<std::byte, 4> data{static_cast<std::byte>(value ? 1 : 0), std::byte{0},
-                                        std::byte{0}, std::byte{0}};
-    port_.SetValue(root, path, name, RegType::Dword, data);
+bool CustomRegistry::TryWriteSettingBool(RegistryRoot root, std::u16string_view path,
+                                         std::u16string_view name, bool value) const {
+  return TryWriteSettingInteger(root, path, name, value ? 1 : 0);
+}
+
+bool CustomRegistry::TryWriteSettingInteger(RegistryRoot root, std::u16string_view path,
+                                            std::u16string_view name, int32_t value) const {
+  return guarded_or(false, [&] {
+    const auto bits = static_cast<uint32_t>(value);
+    const std::array<std::byte, 4> data{
+        static_cast<std::byte>(bits & 0xFF), static_cast<std::byte>((bits >> 8) & 0xFF),
+        static_cast<std::byte>((bits >> 16) & 0xFF), static_cast<std::byte>(bits >> 24)};
+    return port_.SetValue(root, path, name, RegType::Dword, data);
   });
 }

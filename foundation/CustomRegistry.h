@@ -1,7 +1,9 @@
 #pragma once
 // The settings store. Every use opens the key, reads or writes one value and closes it again, so a
-// change made by another program counts at the next read. No operation reports a failure: reads
-// fall back to their defaults, writes leave the registry as it was.
+// change made by another program counts at the next read. The read and write operations report no
+// failure: reads fall back to their defaults, writes leave the registry as it was. A program that
+// must tell its user about a refused write uses the TryWrite operations, which say whether Windows
+// took the value; the absorbing writes are those with the answer dropped.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -29,6 +31,15 @@ class CustomRegistry {
   void WriteSettingBool(RegistryRoot root, std::u16string_view path, std::u16string_view name,
                         bool value) const;
 
+  // The same writes, true only when the value was stored. Never throw.
+  bool TryWriteSettingString(RegistryRoot root, std::u16string_view path, std::u16string_view name,
+                             std::u16string_view value) const;
+  bool TryWriteSettingBool(RegistryRoot root, std::u16string_view path, std::u16string_view name,
+                           bool value) const;
+  // REG_DWORD holding the signed 32-bit number's bits.
+  bool TryWriteSettingInteger(RegistryRoot root, std::u16string_view path, std::u16string_view name,
+                              int32_t value) const;
+
   // The same operations on the settings key.
   std::u16string ReadSettingString(std::u16string_view name, std::u16string_view fallback) const {
     return ReadSettingString(Constants::SettingsRoot, Constants::SettingsKey, name, fallback);
@@ -44,6 +55,15 @@ class CustomRegistry {
   }
   void WriteSettingBool(std::u16string_view name, bool value) const {
     WriteSettingBool(Constants::SettingsRoot, Constants::SettingsKey, name, value);
+  }
+  bool TryWriteSettingString(std::u16string_view name, std::u16string_view value) const {
+    return TryWriteSettingString(Constants::SettingsRoot, Constants::SettingsKey, name, value);
+  }
+  bool TryWriteSettingBool(std::u16string_view name, bool value) const {
+    return TryWriteSettingBool(Constants::SettingsRoot, Constants::SettingsKey, name, value);
+  }
+  bool TryWriteSettingInteger(std::u16string_view name, int32_t value) const {
+    return TryWriteSettingInteger(Constants::SettingsRoot, Constants::SettingsKey, name, value);
   }
 
  private:

@@ -40,12 +40,12 @@ cmake --build "$NIMBELLO_BENCH_TREE" -j"$jobs" --target nimbello_benches >/dev/n
 
 note "32-bit programs ($NIMBELLO_X86_TREE)"
 cmake --preset mingw-x86 -B "$NIMBELLO_X86_TREE" >/dev/null
-build_targets "$NIMBELLO_X86_TREE" NimbelloService NimbelloTray
+build_targets "$NIMBELLO_X86_TREE" NimbelloService NimbelloTray NimbelloDefrag
 
 note "programs and probes under Wine ($NIMBELLO_X64_TREE)"
 cmake --preset mingw-x64 -B "$NIMBELLO_X64_TREE" >/dev/null
-# tests/win32/programs/*Bench.cpp print figures of the real adapters under Wine.
-mapfile -t wine_benches < <(ls tests/win32/programs/*Bench.cpp 2>/dev/null | xargs -r -n1 basename | sed 's/\.cpp$//')
+# bench/win32/*Bench.cpp print figures of the real adapters under Wine.
+mapfile -t wine_benches < <(ls bench/win32/*Bench.cpp 2>/dev/null | xargs -r -n1 basename | sed 's/\.cpp$//')
 build_targets "$NIMBELLO_X64_TREE" NimbelloService NimbelloTray ProcessProbe StandInWorker \
   win32_Soak_test "${wine_benches[@]}"
 

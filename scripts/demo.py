@@ -104,6 +104,16 @@ def main():
     time.sleep(3)
     print("applet working set: %s bytes" % w.probe.run("working-set", "TNBTrayForm")[1])
 
+    main_window = os.path.join(folder, "Nimbello.exe")
+    if os.path.exists(main_window):
+        step("main window: settings, memory now, the last release")
+        started.append(w.start(main_window))
+        w.probe.wait_found("TNBMainForm")
+        time.sleep(2)
+        w.screenshot(os.path.join(OUT, "main-window.png"))
+        print("screenshot: " + os.path.join(OUT, "main-window.png"))
+        w.probe.close("TNBMainForm")
+
     step("free memory: /freemem, the hot key, the menu (MemoryFree 10 %)")
     show_release("/freemem", lambda: w.wine(tray_exe, "/freemem", timeout=60))
     show_release("hot key", lambda: w.probe.run("hotkey", "1"))

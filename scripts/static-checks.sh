@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
-# clang-tidy (checks in .clang-tidy) and cppcheck on the portable core: foundation/, service/ and
-# tray/ outside their win32/ folders. The win32 adapters are left to the mingw compilers' warnings,
-# which are errors there. clang-tidy takes each file's flags from a native build tree's
-# compile_commands.json (default build/native; NIMBELLO_STATIC_TREE picks another tree).
+# clang-tidy (checks in .clang-tidy) and cppcheck on the portable core: foundation/, service/,
+# tray/, mainwindow/ and worker/ outside their win32/ folders. The win32 adapters are left to the mingw
+# compilers' warnings, which are errors there. clang-tidy takes each file's flags from a native
+# build tree's compile_commands.json (default build/native; NIMBELLO_STATIC_TREE picks another).
 # Any finding fails the run. Exit 0 only when both tools are clean.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tree="${NIMBELLO_STATIC_TREE:-build/native}"
 jobs="${NIMBELLO_JOBS:-2}"
 
-mapfile -t core < <(ls foundation/*.cpp service/*.cpp tray/*.cpp 2>/dev/null | grep -v 'Program\.cpp$')
+mapfile -t core < <(ls foundation/*.cpp service/*.cpp tray/*.cpp mainwindow/*.cpp worker/*.cpp 2>/dev/null | grep -v 'Program\.cpp$')
 if ((${#core[@]} == 0)); then
   echo "static checks: no core sources found" >&2
   exit 1

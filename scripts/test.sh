@@ -19,11 +19,13 @@ ctest --test-dir build/native -j"$jobs" --output-on-failure
 step "mingw-x86: the shipped 32-bit programs"
 cmake --preset mingw-x86 >/dev/null
 cmake --build build/mingw-x86 -j"$jobs"
-# The release package of those programs: build/mingw-x86/package/Nimbello-6.0.0.0-win32.zip.
+# The release packages of those programs: build/mingw-x86/package/Nimbello-6.0.0.0-win32.zip and
+# the installer Nimbello-6.0.0.0-win32.exe.
 (cd build/mingw-x86 && cpack >/dev/null)
 python3 -m zipfile -l build/mingw-x86/package/Nimbello-6.0.0.0-win32.zip
+ls -l build/mingw-x86/package/Nimbello-6.0.0.0-win32.exe
 
-step "mingw-x64: Win32 and end-to-end tests under Wine"
+step "mingw-x64: Win32 and end-to-end tests under Wine (the shipped 32-bit programs where 32-bit Wine runs)"
 cmake --preset mingw-x64 >/dev/null
 cmake --build build/mingw-x64 -j"$jobs"
 # One at a time: the tests share one Wine prefix and its registry.

@@ -17,19 +17,28 @@ class FakeLauncher : public LauncherPort {
   };
   std::u16string folder = u"C:\\Program Files\\Nimbello\\";
   std::vector<Start> starts;
+  std::vector<Start> refused;  // starts tried while failStarts was set
   std::vector<std::u16string> helpTopics;
   bool failStarts = false;        // ShellOpen throws, as a failing platform call would
+  bool failFolder = false;        // ProgramFolder throws, as a failing GetModuleFileNameW would
   std::function<void()> onStart;  // runs inside each start, before it is recorded
 
-  std::u16string ProgramFolder() override { return folder; }
+  std::u16string ProgramFolder() override {
+    if (failFolder) {
+      throw std::runtime_error("no module file name");
+    }
+    return folder;
+  }
   void ShellOpen(bool owned, std::u16string_view file, std::u16string_view parameters) override {
+    Start start{owned, std::u16string(file), std::u16string(parameters)};
     if (failStarts) {
+      refused.push_back(std::move(start));
       throw std::runtime_error("start failed");
     }
     if (onStart) {
       onStart();
     }
-    starts.push_back({owned, std::u16string(file), std::u16string(parameters)});
+    starts.push_back(std::move(start));
   }
   void HtmlHelpDisplayTopic(std::u16string_view location) override {
     helpTopics.emplace_back(location);

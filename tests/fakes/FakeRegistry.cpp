@@ -1,6 +1,7 @@
 #include "tests/fakes/FakeRegistry.h"
 
 #include <cstring>
+#include <stdexcept>
 
 #include "foundation/Constants.h"
 #include "foundation/CustomRegistry.h"
@@ -46,6 +47,9 @@ bool FakeRegistry::SetValue(RegistryRoot root, std::u16string_view path, std::u1
                             uint32_t type, std::span<const std::byte> data) {
   const std::u16string key = Normalise(path);
   log.push_back({key, std::u16string(name), true});
+  if (throwOnWrite) {
+    throw std::runtime_error("registry write failed");
+  }
   if (denied_.count({root, key})) {
     return false;
   }

@@ -30,9 +30,9 @@ class FakeRegistry : public RegistryPort {
   // Test set-up and inspection.
   void Put(RegistryRoot root, std::u16string_view path, std::u16string_view name, uint32_t type,
            std::vector<std::byte> data);
-  void PutDword(std::u16string_view name, uint32_t value);       // in the settings key
+  void PutDword(std::u16string_view name, uint32_t value);  // in the settings key
   void PutString(std::u16string_view name, std::u16string_view text,
-                 uint32_t type = RegType::Sz);                   // with its NUL
+                 uint32_t type = RegType::Sz);  // with its NUL
   void PutRaw(std::u16string_view name, uint32_t type, std::vector<std::byte> data);
   void Remove(std::u16string_view name);
   const Value* Find(RegistryRoot root, std::u16string_view path, std::u16string_view name) const;
@@ -44,6 +44,7 @@ class FakeRegistry : public RegistryPort {
 
   std::vector<Access> log;  // every query and set, in order
   size_t writes = 0;
+  bool throwOnWrite = false;  // SetValue throws, as a broken port would, instead of refusing
 
  private:
   static std::u16string Normalise(std::u16string_view path);

@@ -320,6 +320,7 @@ class FakeTimerPort : public TimerPort {
     const uint64_t id = ++next_;
     live[id] = {intervalMs, &target, thread};
     everStarted[id] = &target;
+    started_on_[id] = thread;
     return id;
   }
   void KillTimer(uint64_t timer) override {
@@ -329,15 +330,32 @@ class FakeTimerPort : public TimerPort {
   }
   uint64_t CurrentThreadId() override { return thread; }
 
+  // From now on a tick of a timer started on `threadId` is a timer message in that thread's
+  // queue, and only the queue's dispatch runs it, as SetTimer's WM_TIMER does.
+  void RouteTicks(uint64_t threadId, FakeMessageQueue& queue) {
+    routed_[threadId] = &queue;
+    queue.onDispatch = [this](const QueuedMessage& m) {
+      if (m.message == TimerMessage) {
+        Deliver(m.wParam);
+      }
+    };
+  }
+  static constexpr uint32_t TimerMessage = 0x0113;  // WM_TIMER
+
   // A tick of that platform timer, as its thread's message would deliver it; a killed timer's
   // message that was already queued still arrives.
   void Fire(uint64_t timer) {
-    TimerTarget* target = nullptr;
+    uint64_t owner = 0;
     {
       std::lock_guard lock(mutex_);
-      target = everStarted.at(timer);
+      owner = started_on_.at(timer);
     }
-    target->TimerTick(timer);
+    const auto route = routed_.find(owner);
+    if (route == routed_.end()) {
+      Deliver(timer);
+    } else {
+      route->second->PostThreadMessage(TimerMessage, timer);
+    }
   }
   // Ticks of every live timer.
   void FireAll() {
@@ -347,7 +365,7 @@ class FakeTimerPort : public TimerPort {
       copy = live;
     }
     for (auto& [id, t] : copy) {
-      t.target->TimerTick(id);
+      Fire(id);
     }
   }
   size_t LiveCount() {
@@ -356,8 +374,19 @@ class FakeTimerPort : public TimerPort {
   }
 
  private:
+  void Deliver(uint64_t timer) {
+    TimerTarget* target = nullptr;
+    {
+      std::lock_guard lock(mutex_);
+      target = everStarted.at(timer);
+    }
+    target->TimerTick(timer);
+  }
+
   std::mutex mutex_;
   uint64_t next_ = 0;
+  std::map<uint64_t, uint64_t> started_on_;
+  std::map<uint64_t, FakeMessageQueue*> routed_;
 };
 
 // A folder's access list as set up by the test; by default what a folder under Program Files has.

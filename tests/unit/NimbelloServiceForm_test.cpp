@@ -159,7 +159,10 @@ TEST(TNimbello, TimerFollowsPauseContinueStopAndShutdown) {
   rig.timers.Fire(mainThreadTimer);  // a tick message already on its way
   EXPECT_EQ(rig.Releases(), 0u);
 
-  // Continue: the timer is set up anew on the service thread; the old one stays dead.
+  // Continue: the timer is set up anew on the service thread; the old one stays dead. Its ticks
+  // are messages in the service thread's queue, run by that thread's request processing.
+  rig.queue.CreateQueue();
+  rig.timers.RouteTicks(2, rig.queue);
   done = false;
   rig.module.ServiceContinue(rig.module, done);
   EXPECT_TRUE(done);
@@ -168,6 +171,9 @@ TEST(TNimbello, TimerFollowsPauseContinueStopAndShutdown) {
   rig.timers.Fire(mainThreadTimer);
   EXPECT_EQ(rig.Releases(), 0u);
   rig.timers.FireAll();
+  EXPECT_EQ(rig.Releases(), 0u) << "queued, not yet run";
+  TServiceThread serviceThread(rig.module);
+  serviceThread.ProcessRequests(false);
   EXPECT_EQ(rig.Releases(), 1u);
   // The started state and the last release time survive.
   EXPECT_TRUE(rig.module.ServiceStarted());
@@ -282,9 +288,20 @@ TEST(TNimbello, EventSourceComesWithTheInstallAndGoesWithTheUninstall) {
 
 TEST(TNimbello, AfterInstallFailureIsSwallowed) {
   ModuleRig rig;
-  rig.registry.DenyWrites(RegistryRoot::LocalMachine,
-                          u"SYSTEM\\CurrentControlSet\\Services\\Nimbello");
-  EXPECT_NO_THROW(rig.module.ServiceAfterInstall(rig.module));
+  const auto description = [&] {
+    return rig.registry.Find(RegistryRoot::LocalMachine,
+                             u"SYSTEM\\CurrentControlSet\\Services\\Nimbello", u"Description");
+  };
+  // A registry that throws: the write was tried, nothing was stored, nothing escapes.
+  rig.registry.throwOnWrite = true;
+  rig.module.ServiceAfterInstall(rig.module);
+  ASSERT_FALSE(rig.registry.log.empty());
+  EXPECT_TRUE(rig.registry.log.back().write);
+  EXPECT_EQ(description(), nullptr);
+  // The next call, with a working registry, writes it.
+  rig.registry.throwOnWrite = false;
+  rig.module.ServiceAfterInstall(rig.module);
+  EXPECT_NE(description(), nullptr);
 }
 
 TEST(TNimbello, ExecuteLoopServesRequestsAndTimerTicksUntilStopped) {

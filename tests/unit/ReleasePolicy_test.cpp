@@ -338,7 +338,8 @@ TEST(ReleasePolicy, ReleaseTimeIsAFreshReadingTakenBeforeTheWorkerStarts) {
   Rig failing;
   failing.launcher.failStarts = true;
   failing.SetUptimeSeconds(5000);
-  EXPECT_NO_THROW(failing.Tick());
+  failing.Tick();
+  EXPECT_EQ(failing.launcher.refused.size(), 1u);
   EXPECT_EQ(failing.state.lastReleaseTime, 5000);
   failing.launcher.failStarts = false;
   failing.SetUptimeSeconds(5001);
@@ -383,7 +384,7 @@ TEST(ReleasePolicy, FailingStampTextEndsOneTickOnly) {
   clock.tickCount = 3600000;
   ReleasePolicyPorts ports{rig.settings, rig.system, rig.launcher, clock, rig.processors};
   rig.registry.PutDword(u"Updated", 1);
-  EXPECT_NO_THROW(MainTimerTimer(rig.state, ports));
+  MainTimerTimer(rig.state, ports);
   EXPECT_EQ(rig.registry.Dword(u"Updated"), 0u);
   EXPECT_EQ(rig.registry.Find(u"UpdatedDate"), nullptr);
   EXPECT_EQ(rig.launcher.starts.size(), 0u);  // the failure ended that tick
@@ -479,7 +480,7 @@ TEST(ReleasePolicy, ExtendedCountKeepsReleasesGoingAcrossTheWrap) {
 TEST(ReleasePolicy, UptimeBeyond32BitSecondsEndsTheTickQuietly) {
   Rig rig;
   rig.clock.tickCount = UINT64_MAX;
-  EXPECT_NO_THROW(rig.Tick());
+  rig.Tick();
   EXPECT_EQ(rig.launcher.starts.size(), 0u);
   EXPECT_EQ(rig.state.lastReleaseTime, 0);
 }

@@ -152,8 +152,16 @@ TEST(MemoryFreeNow, FailingStartEndsQuietly) {
   FakeSystemInfo sys;
   sys.SetMemory(4096 * MB, 0);
   FakeLauncher launcher;
+  // A refused start ends that start only: every chunk is still tried.
   launcher.failStarts = true;
-  EXPECT_NO_THROW(MemoryFreeNow(CustomRegistry(reg), sys, launcher));
+  MemoryFreeNow(CustomRegistry(reg), sys, launcher);
+  EXPECT_EQ(launcher.refused.size(), 3u);  // 2458 MB: 1024, 1024, 410
+  // A failure before the first start ends the request, and nothing escapes to the caller.
+  launcher.refused.clear();
+  launcher.failFolder = true;
+  MemoryFreeNow(CustomRegistry(reg), sys, launcher);
+  EXPECT_TRUE(launcher.refused.empty());
+  EXPECT_EQ(sys.memoryQueries, 4) << "the steps before the failure ran";
 }
 
 TEST(PhysicalMemory, NegativeAndMissingFiguresAreZero) {

@@ -557,7 +557,7 @@ TEST(TrayMonitorTick, AFailingStepEndsTheTickQuietlyAndTheNextTickStartsAgain) {
   applet.icon.failHide = true;
   applet.desktop.foreground = WindowRect{0, 0, W, H};
   const int32_t counter = applet.state.updateTickCounter;
-  EXPECT_NO_THROW(applet.Tick());
+  applet.Tick();
   EXPECT_EQ(applet.registry.Dword(Constants::FullScreen), 1u) << "written before the failure";
   EXPECT_EQ(applet.state.updateTickCounter, counter) << "step 4 did not run";
   EXPECT_EQ(applet.icon.images.size(), 1u) << "step 7 did not run";

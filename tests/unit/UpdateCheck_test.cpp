@@ -119,8 +119,11 @@ TEST(TrayIconBalloonClick, StartsTheUpdaterUnownedFromTheProgramFolder) {
 TEST(TrayIconBalloonClick, FailureIsSwallowed) {
   FakeLauncher launcher;
   launcher.failStarts = true;
-  EXPECT_NO_THROW(TrayIconBalloonClick(launcher));
-  EXPECT_TRUE(launcher.starts.empty());
+  TrayIconBalloonClick(launcher);
+  EXPECT_EQ(launcher.refused.size(), 1u) << "the start was tried";
+  launcher.failStarts = false;
+  TrayIconBalloonClick(launcher);
+  EXPECT_EQ(launcher.starts.size(), 1u) << "and the next click starts it";
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 // The usage-graph icon through the real GDI under Wine: pixels as drawn, opacity, and no handle or
 // memory left behind by render-and-release cycles.
 #include <windows.h>
-#include <psapi.h>
 
 #include <gtest/gtest.h>
 
@@ -13,6 +12,8 @@
 #include "tray/CustomTrayIconImage.h"
 #include "tray/win32/GdiHandles.h"
 #include "tray/win32/Win32IconFactory.h"
+#include "win32/support/ProcessCounters.h"
+#include "win32/support/SizedIconFactory.h"
 
 namespace {
 
@@ -142,72 +143,8 @@ TEST(CustomTrayIconImage, RendersThroughGdi) {
   EXPECT_FALSE(GetIconInfo(static_cast<HICON>(icon), &info)) << "released icon still alive";
 }
 
-// What the system reports about the process's objects. Wine 8 does not implement GetGuiResources
-// (0, error 120) and reports 0 from GetProcessHandleCount and for PrivateUsage. There, GDI objects
-// are counted by asking GetObjectType about every handle index, and icons by asking GetIconInfo
-// about every USER handle index: Wine accepts a handle without its generation bits.
-struct ResourceCounts {
-  bool guiReported = false;
-  DWORD gdi = 0;
-  DWORD user = 0;
-  bool handlesReported = false;
-  DWORD handles = 0;
-  const char* memoryKind = "";
-  SIZE_T memory = 0;
-};
-
-DWORD CountGdiObjectsByIndex() {
-  DWORD n = 0;
-  for (ULONG_PTR i = 1; i < 0x10000; ++i) {
-    n += GetObjectType(reinterpret_cast<HGDIOBJ>(i)) != 0 ? 1 : 0;
-  }
-  return n;
-}
-
-DWORD CountIconsByIndex() {
-  DWORD n = 0;
-  for (ULONG_PTR i = 2; i < 0x10000; i += 2) {
-    ICONINFO info{};
-    if (GetIconInfo(reinterpret_cast<HICON>(i), &info)) {
-      // GetIconInfo hands out copies of the icon's bitmaps.
-      const UniqueHBitmap color(info.hbmColor);
-      const UniqueHBitmap mask(info.hbmMask);
-      ++n;
-    }
-  }
-  return n;
-}
-
-ResourceCounts Measure() {
-  ResourceCounts c;
-  const HANDLE self = GetCurrentProcess();
-  c.gdi = GetGuiResources(self, GR_GDIOBJECTS);
-  c.user = GetGuiResources(self, GR_USEROBJECTS);
-  // A process that has drawn an icon owns GDI objects: 0 means the call is not implemented.
-  c.guiReported = c.gdi != 0;
-  if (!c.guiReported) {
-    c.gdi = CountGdiObjectsByIndex();
-    c.user = CountIconsByIndex();
-  }
-  // Every process has handles open (its console, its heap's events ...).
-  c.handlesReported = GetProcessHandleCount(self, &c.handles) && c.handles != 0;
-  PROCESS_MEMORY_COUNTERS_EX pmc{};
-  pmc.cb = sizeof(pmc);
-  GetProcessMemoryInfo(self, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&pmc), sizeof(pmc));
-  c.memoryKind = pmc.PrivateUsage != 0 ? "private bytes" : "pagefile usage";
-  c.memory = pmc.PrivateUsage != 0 ? pmc.PrivateUsage : pmc.PagefileUsage;
-  return c;
-}
-
-// Renders 16 x 16 or 64 x 64 regardless of the display, through the real icon factory.
-class SizedIconFactory : public Win32IconFactory {
- public:
-  explicit SizedIconFactory(int32_t side) : side_(side) {}
-  SmallIconMetrics GetSmallIconMetrics() override { return {side_, side_}; }
-
- private:
-  int32_t side_;
-};
+using wine_test::ProcessCounters;
+using wine_test::SizedIconFactory;
 
 bool Cycle(CustomTrayIconImage& image, int i) {
   const IconHandle icon = image.RenderUsageIcon(u"clBlack", u"clGreen", u"clLime", i % 101);
@@ -219,18 +156,19 @@ TEST(CustomTrayIconImage, CountersSeeALeakedIcon) {
   // The counts below are only worth something if they move when an icon does stay behind.
   Win32IconFactory factory;
   factory.DestroyIcon(factory.CreateIcon(IconPicture(16, 16)));
-  const ResourceCounts before = Measure();
+  const ProcessCounters before = wine_test::CountProcessResources();
   const IconHandle leaked = factory.CreateIcon(IconPicture(16, 16));
-  const ResourceCounts during = Measure();
+  const ProcessCounters during = wine_test::CountProcessResources();
   factory.DestroyIcon(leaked);
-  const ResourceCounts after = Measure();
+  const ProcessCounters after = wine_test::CountProcessResources();
   std::printf("counting with %s: GDI %lu -> %lu -> %lu, USER %lu -> %lu -> %lu\n",
-              before.guiReported ? "GetGuiResources" : "handle-index scans", before.gdi, during.gdi,
-              after.gdi, before.user, during.user, after.user);
-  EXPECT_GT(during.gdi, before.gdi);
-  EXPECT_GT(during.user, before.user);
-  EXPECT_EQ(after.gdi, before.gdi);
-  EXPECT_EQ(after.user, before.user);
+              before.counted ? "handle-index scans" : "the system's counts", before.gdiObjects,
+              during.gdiObjects, after.gdiObjects, before.userObjects, during.userObjects,
+              after.userObjects);
+  EXPECT_GT(during.gdiObjects, before.gdiObjects);
+  EXPECT_GT(during.userObjects, before.userObjects);
+  EXPECT_EQ(after.gdiObjects, before.gdiObjects);
+  EXPECT_EQ(after.userObjects, before.userObjects);
 }
 
 TEST(CustomTrayIconImage, RenderAndReleaseLeaveNothingBehind) {
@@ -240,7 +178,7 @@ TEST(CustomTrayIconImage, RenderAndReleaseLeaveNothingBehind) {
   for (int i = 0; i < 100; ++i) {
     ASSERT_TRUE(Cycle(image, i));
   }
-  const ResourceCounts before = Measure();
+  const ProcessCounters before = wine_test::CountProcessResources();
   int failures = 0;
   const auto start = std::chrono::steady_clock::now();
   for (int i = 0; i < 10000; ++i) {
@@ -248,26 +186,20 @@ TEST(CustomTrayIconImage, RenderAndReleaseLeaveNothingBehind) {
   }
   const double us =
       std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
-  const ResourceCounts after = Measure();
+  const ProcessCounters after = wine_test::CountProcessResources();
   std::printf("10000 render-and-release cycles, %.1f us each\n", us / 10000);
-  std::printf("GDI objects %lu -> %lu, USER objects %lu -> %lu (%s)\n", before.gdi, after.gdi,
-              before.user, after.user,
-              before.guiReported ? "GetGuiResources" : "not reported: handle-index scans");
-  if (before.handlesReported) {
-    std::printf("handles %lu -> %lu\n", before.handles, after.handles);
-  } else {
-    std::printf("handles: GetProcessHandleCount reports none here\n");
-  }
-  std::printf("%s %zu -> %zu\n", before.memoryKind, static_cast<size_t>(before.memory),
-              static_cast<size_t>(after.memory));
+  std::printf("GDI objects %lu -> %lu, USER objects %lu -> %lu, handles %lu -> %lu (%s)\n",
+              before.gdiObjects, after.gdiObjects, before.userObjects, after.userObjects,
+              before.handles, after.handles,
+              before.counted ? "handle-index scans" : "the system's counts");
+  std::printf("private bytes %llu -> %llu\n", static_cast<unsigned long long>(before.privateBytes),
+              static_cast<unsigned long long>(after.privateBytes));
   EXPECT_EQ(failures, 0);
-  EXPECT_EQ(after.gdi, before.gdi);
-  EXPECT_EQ(after.user, before.user);
-  if (before.handlesReported) {
-    EXPECT_EQ(after.handles, before.handles);
-  }
+  EXPECT_EQ(after.gdiObjects, before.gdiObjects);
+  EXPECT_EQ(after.userObjects, before.userObjects);
+  EXPECT_EQ(after.handles, before.handles);
   // 10 000 leaked DIB sections alone would be 40 MB of pages.
-  EXPECT_LT(after.memory, before.memory + 4 * 1024 * 1024);
+  EXPECT_LT(after.privateBytes, before.privateBytes + 4 * 1024 * 1024);
 }
 
 // Figures, not limits: what one picture costs from the colour names to the finished icon.

@@ -14,22 +14,32 @@
 #include "foundation/Constants.h"
 #include "foundation/CustomRegistry.h"
 #include "foundation/DateTimeText.h"
-#include "foundation/RAM.h"
-#include "foundation/ReleaseRequest.h"
 #include "foundation/Text.h"
 #include "foundation/win32/WideText.h"
 #include "foundation/win32/Win32Clock.h"
-#include "foundation/win32/Win32Launcher.h"
 #include "foundation/win32/Win32ProcessorInfo.h"
-#include "foundation/win32/Win32Registry.h"
 #include "foundation/win32/Win32SystemInfo.h"
 #include "service/ReleasePolicy.h"
-#include "win32/support/MovedSettings.h"
+#include "win32/support/RealPorts.h"
 #include "win32/support/WineTestSupport.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+
+using wine_test::FolderLauncher;
+using wine_test::MovedSettingsRegistry;
+
+// The real system figures with a total of the test's choosing and nothing available, so the
+// released amount is a known answer.
+class FixedTotalMemory : public Win32SystemInfo {
+ public:
+  explicit FixedTotalMemory(uint64_t total) : total_(total) {}
+  std::optional<MemoryStatus> QueryMemoryStatus() override { return MemoryStatus{total_, 0}; }
+
+ private:
+  uint64_t total_;
+};
 
 class ReleasePolicyTest : public ::testing::Test {
  protected:
@@ -49,57 +59,20 @@ class ReleasePolicyTest : public ::testing::Test {
     Put(u"ExecutePeriod", 0);
     state_.started = true;
   }
-  // The programs read their settings in the 32-bit view, so the test writes and removes its key
-  // there.
-  void TearDown() override {
-    HKEY parent = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\VELTRA", 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY,
-                      &parent) == ERROR_SUCCESS) {
-      RegDeleteTreeW(parent, sub_.substr(sub_.find_last_of(L'\\') + 1).c_str());
-      RegCloseKey(parent);
-    }
-  }
+  void Put(std::u16string_view name, DWORD value) { ASSERT_TRUE(registry_.PutDword(name, value)); }
 
-  void Put(std::u16string_view name, DWORD value) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, sub_.c_str(), 0, nullptr, 0,
-                              KEY_WRITE | KEY_WOW64_32KEY, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExW(key, Wide(name).c_str(), 0, REG_DWORD,
-                             reinterpret_cast<const BYTE*>(&value), sizeof value),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
-  }
-
-  // The worker arguments expected for MemoryFree percent of the machine's memory: 1024 per
-  // chunk, the remainder last.
-  std::vector<std::string> ExpectedStarts(int32_t percent) {
-    int32_t remaining = GetReleaseMegabytes(percent, GetTotalPhysicalMemory(system_));
-    std::vector<std::string> starts;
-    do {
-      starts.push_back("NimbelloDefrag.exe " + std::to_string(std::min(remaining, 1024)));
-      remaining -= 1024;
-    } while (remaining > 0);
-    std::sort(starts.begin(), starts.end());
-    return starts;
-  }
-
-  std::vector<std::string> Starts(size_t expected) {
-    auto lines = wine_test::WaitForLines(log_, expected, 20s);
+  std::vector<std::string> Starts(size_t expected, std::chrono::milliseconds limit = 20s) {
+    auto lines = wine_test::WaitForLines(log_, expected, limit);
     // Wine does not always run quickly started programs in launch order.
     std::sort(lines.begin(), lines.end());
     return lines;
   }
 
-  void SkipWhenUptimeBlocks() {
-    if (clock_.TickCount64() < 271000) {
-      GTEST_SKIP() << "Windows started less than 271 s ago: the uptime rule blocks";
-    }
-  }
+  // Five rounded minutes: 271 s is the first whole second that rounds to 5 (270 s is 4.5, which
+  // rounds to even).
+  static constexpr auto UptimeAllows = 271s;
 
-  const std::wstring sub_ =
-      L"Software\\VELTRA\\NimbelloPolicyTest" + std::to_wstring(GetCurrentProcessId());
-  MovedSettingsRegistry registry_{u"\\" + FromWide(sub_) + u"\\"};
+  MovedSettingsRegistry registry_{L"NimbelloPolicyTest"};
   wine_test::TempFolder folder_;
   std::wstring log_;
   CustomRegistry settings_{registry_};
@@ -112,20 +85,44 @@ class ReleasePolicyTest : public ::testing::Test {
 };
 
 TEST_F(ReleasePolicyTest, ReleaseTickStartsTheWorkerWithTheMemoryFreeShare) {
-  SkipWhenUptimeBlocks();
-  Put(u"MemoryFree", 30);
-  const uint64_t before = clock_.TickCount64();
-  MainTimerTimer(state_, ports_);
-  const uint64_t after = clock_.TickCount64();
-  const auto expected = ExpectedStarts(30);
-  EXPECT_EQ(Starts(expected.size()), expected);
-  // The release time is the uptime in rounded seconds, taken during the tick.
-  EXPECT_GE(state_.lastReleaseTime, static_cast<int32_t>(before / 1000));
-  EXPECT_LE(state_.lastReleaseTime, static_cast<int32_t>(after / 1000) + 1);
+  ASSERT_TRUE(wine_test::WaitForUptime(UptimeAllows));
+  constexpr uint64_t MB = 1024 * 1024;
+  struct Case {
+    uint64_t total;
+    DWORD percent;
+    std::vector<std::string> starts;  // worked out by hand, sorted as Starts sorts them
+  };
+  const Case cases[] = {
+      {8192 * MB, 30, {"1024", "1024", "410"}},  // 2457.6 MB
+      {4096 * MB, 33, {"1024", "328"}},          // 1351.68 MB
+      {2049 * MB, 50, {"1024"}},                 // 1024.5 MB: a tie goes to the even 1024
+      {2051 * MB, 50, {"1024", "2"}},            // 1025.5 MB: to the even 1026
+      {1000 * MB, 100, {"1000"}},
+      {1000 * MB, 0, {"0"}},
+  };
+  for (const Case& c : cases) {
+    DeleteFileW(log_.c_str());
+    Put(u"MemoryFree", c.percent);
+    FixedTotalMemory memory(c.total);
+    const uint64_t before = clock_.TickCount64();
+    MainTimerTimer(state_, {settings_, memory, launcher_, clock_, processors_});
+    const uint64_t after = clock_.TickCount64();
+    std::vector<std::string> expected;
+    for (const std::string& megabytes : c.starts) {
+      expected.push_back("NimbelloDefrag.exe " + megabytes);
+    }
+    Starts(expected.size());
+    // A start more than expected would come within a second.
+    EXPECT_EQ(Starts(expected.size() + 1, 1s), expected)
+        << c.total / MB << " MB, " << c.percent << " %";
+    // The release time is the uptime in rounded seconds, taken during the tick.
+    EXPECT_GE(state_.lastReleaseTime, static_cast<int32_t>(before / 1000));
+    EXPECT_LE(state_.lastReleaseTime, static_cast<int32_t>(after / 1000) + 1);
+  }
 }
 
 TEST_F(ReleasePolicyTest, EveryTickReleasesWithPeriodZeroAndNoneWithinThePeriod) {
-  SkipWhenUptimeBlocks();
+  ASSERT_TRUE(wine_test::WaitForUptime(UptimeAllows));
   Put(u"MemoryFree", 0);
   for (int i = 0; i < 3; ++i) {
     MainTimerTimer(state_, ports_);
@@ -141,7 +138,7 @@ TEST_F(ReleasePolicyTest, EveryTickReleasesWithPeriodZeroAndNoneWithinThePeriod)
 }
 
 TEST_F(ReleasePolicyTest, BlockingRulesAndAmpleMemoryStartNothing) {
-  SkipWhenUptimeBlocks();
+  ASSERT_TRUE(wine_test::WaitForUptime(UptimeAllows));
   // A negative share is a threshold no memory figure can reach.
   Put(u"MemoryMaintain", static_cast<DWORD>(-1));
   MainTimerTimer(state_, ports_);
@@ -161,7 +158,7 @@ TEST_F(ReleasePolicyTest, BlockingRulesAndAmpleMemoryStartNothing) {
 }
 
 TEST_F(ReleasePolicyTest, BatteryRuleFollowsTheRealPowerStatus) {
-  SkipWhenUptimeBlocks();
+  ASSERT_TRUE(wine_test::WaitForUptime(UptimeAllows));
   Put(u"BatteryCheck", 1);
   Put(u"MemoryFree", 0);
   SYSTEM_POWER_STATUS status{};
@@ -176,22 +173,24 @@ TEST_F(ReleasePolicyTest, BatteryRuleFollowsTheRealPowerStatus) {
 }
 
 // Windows 10 for a program of its own (Wine takes the version when a process starts): with every
-// processor busy, a ProcessorTrigger of 0 holds the release back.
+// processor busy, a ProcessorTrigger of 0 holds the release back and one of 100 lets it through.
 TEST_F(ReleasePolicyTest, BusyProcessorsHoldTheReleaseBackOnWindows10) {
-  SkipWhenUptimeBlocks();
-  Put(u"ProcessorTrigger", 0);
-  Put(u"MemoryFree", 0);
+  ASSERT_TRUE(wine_test::WaitForUptime(UptimeAllows));
   const wchar_t appDefaults[] = L"Software\\Wine\\AppDefaults\\BusyReleaseTick.exe";
   ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, appDefaults, L"Version", REG_SZ, L"win10",
                             sizeof(L"win10")),
             ERROR_SUCCESS);
-  const int exitCode = wine_test::Run(L"\"" + wine_test::ProgramFolder() +
-                                      L"BusyReleaseTick.exe\" " + sub_ + L" \"" + folder_.path() +
-                                      L"\\\"");  // a backslash before the closing quote is doubled
-  RegDeleteTreeW(HKEY_CURRENT_USER, appDefaults);
-  EXPECT_EQ(exitCode, 10 - 1) << "Windows 10 has the version code -1";
+  // A backslash before the closing quote is doubled.
+  const auto tick = [&](const wchar_t* trigger) {
+    return wine_test::Run(L"\"" + wine_test::ProgramFolder() + L"BusyReleaseTick.exe\" \"" +
+                          folder_.path() + L"\\\" " + trigger);
+  };
+  EXPECT_EQ(tick(L"0"), 10 - 1) << "Windows 10 has the version code -1";
   Sleep(1000);
   EXPECT_TRUE(wine_test::ReadLines(log_).empty()) << "no release while the processors are busy";
+  EXPECT_EQ(tick(L"100"), 10 - 1);
+  EXPECT_EQ(Starts(1), std::vector<std::string>{"NimbelloDefrag.exe 0"}) << "the control";
+  RegDeleteTreeW(HKEY_CURRENT_USER, appDefaults);
 }
 
 TEST_F(ReleasePolicyTest, UpdateStampInTheProcessLocaleBeforeTheStart) {

@@ -34,6 +34,7 @@
 #include "tray/win32/Win32NotifyIcon.h"
 #include "tray/win32/Win32TrayWindow.h"
 #include "win32/support/ProcessCounters.h"
+#include "win32/support/RealPorts.h"
 #include "win32/support/WineTestSupport.h"
 
 namespace {
@@ -84,34 +85,6 @@ void ExpectFlat(const char* run, const ProcessCounters& before, const ProcessCou
   EXPECT_LE(after.privateBytes, before.privateBytes + PrivateBytesSlack) << run;
 }
 
-// The real registry with the settings key moved to a key of the run's own, removed at the end, so
-// the soak neither sees nor changes the settings of other tests.
-class MovedSettingsRegistry : public RegistryPort {
- public:
-  MovedSettingsRegistry()
-      : sub_(L"Software\\VELTRA\\NimbelloSoak" + std::to_wstring(GetCurrentProcessId())),
-        key_(u"\\" + FromWide(sub_) + u"\\") {}
-  ~MovedSettingsRegistry() override { RegDeleteTreeW(HKEY_LOCAL_MACHINE, sub_.c_str()); }
-
-  RegistryQuery QueryValue(RegistryRoot root, std::u16string_view path, std::u16string_view name,
-                           std::span<std::byte> buffer) override {
-    return real_.QueryValue(root, path == Constants::SettingsKey ? key_ : path, name, buffer);
-  }
-  bool SetValue(RegistryRoot root, std::u16string_view path, std::u16string_view name,
-                uint32_t type, std::span<const std::byte> data) override {
-    return real_.SetValue(root, path == Constants::SettingsKey ? key_ : path, name, type, data);
-  }
-  void PutDword(std::u16string_view name, uint32_t value) {
-    SetValue(Constants::SettingsRoot, Constants::SettingsKey, name, RegType::Dword,
-             std::as_bytes(std::span<const uint32_t>(&value, 1)));
-  }
-
- private:
-  Win32Registry real_;
-  std::wstring sub_;
-  std::u16string key_;
-};
-
 // No update check is due in these runs (UpdatedDate is missing, which reads as now); should one
 // come, it is counted and answered "no usable answer" without the network.
 class CountingUpdateCheck : public UpdateCheckPort {
@@ -125,7 +98,8 @@ class CountingUpdateCheck : public UpdateCheckPort {
 
 // The applet as its program wires it, on the settings of the run's own key.
 struct TrayApplet {
-  MovedSettingsRegistry registry;
+  // Settings in a key of the run's own: the soak neither sees nor changes those of other tests.
+  wine_test::MovedSettingsRegistry registry{L"NimbelloSoak"};
   CustomRegistry settings{registry};
   Win32SystemInfo system;
   Win32Launcher launcher;
@@ -212,18 +186,11 @@ class StandInLauncher : public LauncherPort {
   long starts = 0;
 };
 
-// The real launcher, finding the release worker in a folder of the test's own.
-class FolderLauncher : public Win32Launcher {
- public:
-  explicit FolderLauncher(std::wstring folder) : folder_(std::move(folder)) {}
-  std::u16string ProgramFolder() override { return FromWide(folder_); }
-
- private:
-  std::wstring folder_;
-};
+using wine_test::FolderLauncher;
 
 struct ServiceTicks {
-  MovedSettingsRegistry registry;
+  // Settings in a key of the run's own: the soak neither sees nor changes those of other tests.
+  wine_test::MovedSettingsRegistry registry{L"NimbelloSoak"};
   CustomRegistry settings{registry};
   Win32SystemInfo system;
   Win32Clock clock;
@@ -246,10 +213,8 @@ struct ServiceTicks {
 
 TEST(Soak, ServiceTicksWithAReleaseOnEveryTick) {
   const long ticks = EnvNumber("NIMBELLO_SOAK_TICKS", 10000);
-  if (GetTickCount64() < 300000) {
-    GTEST_SKIP() << "Windows (here: the host) has run less than five minutes; the service "
-                    "releases nothing before that";
-  }
+  // The service releases nothing before five rounded minutes of uptime.
+  ASSERT_TRUE(wine_test::WaitForUptime(std::chrono::seconds(271)));
   ServiceTicks service;
   StandInLauncher launcher;
   for (int i = 0; i < 100; ++i) {
@@ -276,9 +241,7 @@ TEST(Soak, ServiceTicksStartingARealWorker) {
   // Each real start costs about 120 ms under Wine, so this run is short; it shows that starting
   // the worker keeps no handle of it.
   const long launches = EnvNumber("NIMBELLO_SOAK_LAUNCHES", 50);
-  if (GetTickCount64() < 300000) {
-    GTEST_SKIP() << "Windows (here: the host) has run less than five minutes";
-  }
+  ASSERT_TRUE(wine_test::WaitForUptime(std::chrono::seconds(271)));
   wine_test::TempFolder folder;
   const std::wstring log = folder.path() + L"worker.log";
   ASSERT_TRUE(CopyFileW((wine_test::ProgramFolder() + L"StandInWorker.exe").c_str(),

@@ -186,6 +186,57 @@ TEST(TrayWindow, HotKeyIsRegisteredAndFreedOnClose) {
       << "closing the main window ends the application";
 }
 
+// Wine never broadcasts "TaskbarCreated" and ends no session, so the messages are sent here to
+// the real icon window, as the shell and the session would send them.
+TEST(TrayWindow, ShellRestartBringsTheIconBackAndTheSessionsEndTakesItAway) {
+  Applet applet;
+  ASSERT_TRUE(WaitForTaskbar()) << "needs the desktop's taskbar";
+  const std::vector<uint32_t> before = NotificationAreaPixels();
+  applet.form->Icon().SetImage(LoadIconW(nullptr, IDI_APPLICATION));
+  applet.form->Icon().Show();
+  Pump(300);
+  ASSERT_NE(NotificationAreaPixels(), before) << "the icon shows";
+  // A restarted taskbar knows no icons: take it away behind the applet's back.
+  const HWND iconWindow = applet.notify.Window();
+  NOTIFYICONDATAW lost{};
+  lost.cbSize = sizeof(lost);
+  lost.hWnd = iconWindow;
+  lost.uID = static_cast<UINT>(reinterpret_cast<UINT_PTR>(iconWindow));
+  ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &lost));
+  Pump(300);
+  ASSERT_EQ(NotificationAreaPixels(), before) << "the taskbar lost the icon";
+  SendMessageW(iconWindow, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+  Pump(300);
+  EXPECT_NE(NotificationAreaPixels(), before) << "TaskbarCreated adds the shown icon again";
+  SendMessageW(iconWindow, WM_ENDSESSION, FALSE, 0);
+  Pump(300);
+  EXPECT_NE(NotificationAreaPixels(), before) << "a session that goes on keeps the icon";
+  SendMessageW(iconWindow, WM_ENDSESSION, TRUE, 0);
+  Pump(300);
+  EXPECT_EQ(NotificationAreaPixels(), before) << "the session's end removes the icon";
+}
+
+TEST(TrayWindow, OnlyDesktopFontChangesRenewTheFont) {
+  Applet applet;
+  applet.form->FormCreate();
+  const HWND tray = applet.window.Handle();
+  const auto font = [&] { return SendMessageW(tray, WM_GETFONT, 0, 0); };
+  struct Case {
+    WPARAM setting;
+    bool renewed;
+  };
+  const Case cases[] = {{SPI_SETDESKWALLPAPER, false},
+                        {SPI_SETICONTITLELOGFONT, true},
+                        {SPI_SETWORKAREA, false},
+                        {SPI_SETNONCLIENTMETRICS, true}};
+  for (const Case& c : cases) {
+    const LRESULT was = font();
+    SendMessageW(tray, WM_SETTINGCHANGE, c.setting, 0);
+    // The new font is made while the old one still lives, so a new one has a new handle.
+    EXPECT_EQ(font() != was, c.renewed) << "setting " << c.setting;
+  }
+}
+
 TEST(TrayWindow, FontFollowsTheDesktopAtMostNinePoints) {
   Applet applet;
   applet.form->FormCreate();

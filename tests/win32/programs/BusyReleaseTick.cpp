@@ -1,12 +1,13 @@
 // One release tick of the service with every real adapter while every processor is kept busy:
-//   BusyReleaseTick KEY FOLDER
-// KEY is a key under HKLM (as "Software\...") that the tick reads instead of the settings key;
-// FOLDER holds the release worker. The sampler takes its first sample a second before the tick.
-// Exits with 10 + the version code that Windows reports to this program, 1 on wrong arguments.
+//   BusyReleaseTick FOLDER TRIGGER
+// The settings (in a key of this process's own) let everything but the processor rule through,
+// with ProcessorTrigger TRIGGER; FOLDER holds the release worker. The sampler takes its first
+// sample a second before the tick. Exits with 10 + the version code that Windows reports to this
+// program, 1 on wrong arguments.
 #include <windows.h>
 
 #include <atomic>
-#include <string>
+#include <cwchar>
 #include <thread>
 #include <vector>
 
@@ -16,16 +17,25 @@
 #include "foundation/win32/Win32ProcessorInfo.h"
 #include "foundation/win32/Win32SystemInfo.h"
 #include "service/ReleasePolicy.h"
-#include "tests/win32/support/MovedSettings.h"
+#include "tests/win32/support/RealPorts.h"
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 3) {
     return 1;
   }
-  MovedSettingsRegistry registry(u"\\" + FromWide(argv[1]) + u"\\");
+  wine_test::MovedSettingsRegistry registry(L"NimbelloBusyTick");
+  for (const auto& [name, value] : {std::pair{u"MemoryMaintain", 100},
+                                    {u"MemoryFree", 0},
+                                    {u"ProcessorLimit", 1},
+                                    {u"BatteryCheck", 0},
+                                    {u"FullScreenCheck", 0},
+                                    {u"ExecutePeriod", 0}}) {
+    registry.PutDword(name, static_cast<uint32_t>(value));
+  }
+  registry.PutDword(u"ProcessorTrigger", static_cast<uint32_t>(_wtoi(argv[2])));
   const CustomRegistry settings(registry);
   Win32SystemInfo system;
-  FolderLauncher launcher(argv[2]);
+  wine_test::FolderLauncher launcher(argv[1]);
   Win32Clock clock;
   Win32ProcessorInfo processors;
   ReleasePolicyState state;

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "../support/Utf8.h"
+
 namespace {
 
 struct ServiceCloser {
@@ -26,14 +28,7 @@ struct ServiceCloser {
   }
 };
 
-std::string Utf8(const std::wstring& text) {
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                                    nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), n,
-                      nullptr, nullptr);
-  return out;
-}
+using wine_test::Utf8;
 
 const wchar_t* StateName(DWORD state) {
   switch (state) {

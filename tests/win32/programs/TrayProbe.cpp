@@ -1,22 +1,16 @@
 // Drives and inspects windows for the tray applet's end-to-end tests:
 //   TrayProbe find CLASS             exit 0 when a top-level window of CLASS exists, else 1
-//   TrayProbe wait-gone CLASS MS     exit 0 once no window of CLASS exists, 1 after MS ms
 //   TrayProbe wait-found CLASS MS    exit 0 once a window of CLASS exists, 1 after MS ms
 //   TrayProbe hotkey ID              posts WM_HOTKEY with identifier ID to the tray window
 //   TrayProbe menu-key CHAR          gives the open popup menu the character CHAR, as typed
 //   TrayProbe tooltip                prints the text of each visible tooltip window
-//   TrayProbe foreground             prints the class name of the foreground window
 //   TrayProbe exit-command           posts the menu command of Exit (display position 5) to the
 //                                    tray window
 //   TrayProbe close CLASS            sends WM_CLOSE to the first window of CLASS (bounded wait)
-//   TrayProbe title CLASS            prints the window text of the first window of CLASS
-//   TrayProbe tray-icons             prints "x y" (screen centre) of each notification-area
-//                                    icon window of the taskbar, one a line
 //   TrayProbe window CLASS [hang]    creates a visible window of CLASS and runs until it is
 //                                    closed, appending "closed CLASS" to NIMBELLO_WORKER_LOG
 //                                    when WM_CLOSE arrives; "hang" stops answering messages
 //                                    once WM_CLOSE arrives
-//   TrayProbe menu-items             prints the text of each item of the open popup menu
 //   TrayProbe working-set CLASS      prints the working set in bytes of the process that owns
 //                                    the first window of CLASS
 #include <windows.h>
@@ -25,21 +19,15 @@
 
 #include <cstdio>
 #include <string>
-#include <vector>
+
+#include "../support/Utf8.h"
 
 namespace {
 
+using wine_test::Utf8;
+
 std::wstring g_class;
 bool g_hang = false;
-
-std::string Utf8(const std::wstring& text) {
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                                    nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), n,
-                      nullptr, nullptr);
-  return out;
-}
 
 void AppendLog(const std::wstring& line) {
   wchar_t path[MAX_PATH * 4] = {};
@@ -97,33 +85,6 @@ int Companion() {
   return 0;
 }
 
-BOOL CALLBACK CollectIcons(HWND child, LPARAM param) {
-  auto* out = reinterpret_cast<std::vector<HWND>*>(param);
-  wchar_t name[64] = {};
-  GetClassNameW(child, name, 64);
-  if (IsWindowVisible(child) && std::wstring(name) != L"Button") {
-    out->push_back(child);
-  }
-  return TRUE;
-}
-
-int TrayIcons() {
-  HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
-  if (taskbar == nullptr) {
-    return 1;
-  }
-  std::vector<HWND> icons;
-  EnumChildWindows(taskbar, CollectIcons, reinterpret_cast<LPARAM>(&icons));
-  for (HWND icon : icons) {
-    RECT r{};
-    GetWindowRect(icon, &r);
-    wchar_t name[64] = {};
-    GetClassNameW(icon, name, 64);
-    std::printf("%ld %ld %s\n", (r.left + r.right) / 2, (r.top + r.bottom) / 2, Utf8(name).c_str());
-  }
-  return 0;
-}
-
 BOOL CALLBACK PrintTooltip(HWND window, LPARAM found) {
   wchar_t name[64] = {};
   GetClassNameW(window, name, 64);
@@ -138,9 +99,9 @@ BOOL CALLBACK PrintTooltip(HWND window, LPARAM found) {
   return TRUE;
 }
 
-int WaitFor(const wchar_t* className, int milliseconds, bool present) {
+int WaitFound(const wchar_t* className, int milliseconds) {
   for (int waited = 0;; waited += 50) {
-    if ((FindWindowW(className, nullptr) != nullptr) == present) {
+    if (FindWindowW(className, nullptr) != nullptr) {
       return 0;
     }
     if (waited >= milliseconds) {
@@ -148,21 +109,6 @@ int WaitFor(const wchar_t* className, int milliseconds, bool present) {
     }
     Sleep(50);
   }
-}
-
-int MenuItems() {
-  HWND menuWindow = FindWindowW(L"#32768", nullptr);
-  if (menuWindow == nullptr) {
-    return 1;
-  }
-  auto menu = reinterpret_cast<HMENU>(SendMessageW(menuWindow, 0x01E1 /* MN_GETHMENU */, 0, 0));
-  const int count = GetMenuItemCount(menu);
-  for (int i = 0; i < count; ++i) {
-    wchar_t text[256] = {};
-    GetMenuStringW(menu, static_cast<UINT>(i), text, 256, MF_BYPOSITION);
-    std::printf("%s\n", Utf8(text).c_str());
-  }
-  return count > 0 ? 0 : 1;
 }
 
 }  // namespace
@@ -176,8 +122,8 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"find") {
     return FindWindowW(arg, nullptr) != nullptr ? 0 : 1;
   }
-  if (command == L"wait-gone" || command == L"wait-found") {
-    return WaitFor(arg, argc > 3 ? _wtoi(argv[3]) : 5000, command == L"wait-found");
+  if (command == L"wait-found") {
+    return WaitFound(arg, argc > 3 ? _wtoi(argv[3]) : 5000);
   }
   if (command == L"hotkey") {
     HWND tray = FindWindowW(L"TNBTrayForm", nullptr);
@@ -197,12 +143,6 @@ int wmain(int argc, wchar_t** argv) {
     EnumWindows(PrintTooltip, reinterpret_cast<LPARAM>(&found));
     return found > 0 ? 0 : 1;
   }
-  if (command == L"foreground") {
-    wchar_t name[256] = {};
-    GetClassNameW(GetForegroundWindow(), name, 256);
-    std::printf("%s\n", Utf8(name).c_str());
-    return 0;
-  }
   if (command == L"exit-command") {
     HWND tray = FindWindowW(L"TNBTrayForm", nullptr);
     return tray != nullptr && PostMessageW(tray, WM_COMMAND, MAKEWPARAM(6, 0), 0) ? 0 : 1;
@@ -214,19 +154,6 @@ int wmain(int argc, wchar_t** argv) {
                    SendMessageTimeoutW(window, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, 5000, &result) != 0
                ? 0
                : 1;
-  }
-  if (command == L"title") {
-    HWND window = FindWindowW(arg, nullptr);
-    wchar_t text[512] = {};
-    if (window == nullptr) {
-      return 1;
-    }
-    GetWindowTextW(window, text, 512);
-    std::printf("%s\n", Utf8(text).c_str());
-    return 0;
-  }
-  if (command == L"tray-icons") {
-    return TrayIcons();
   }
   if (command == L"working-set") {
     HWND window = FindWindowW(arg, nullptr);
@@ -247,9 +174,6 @@ int wmain(int argc, wchar_t** argv) {
     }
     std::printf("%llu\n", static_cast<unsigned long long>(counters.WorkingSetSize));
     return 0;
-  }
-  if (command == L"menu-items") {
-    return MenuItems();
   }
   if (command == L"window") {
     g_class = arg;

@@ -1,5 +1,6 @@
 #include "win32/support/WineTestSupport.h"
 
+#include <cstdio>
 #include <fstream>
 #include <thread>
 
@@ -10,6 +11,28 @@ std::wstring ProgramFolder() {
   const DWORD n = GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
   std::wstring full(path, n);
   return full.substr(0, full.find_last_of(L"\\/") + 1);
+}
+
+std::wstring ShippedProgram(const std::wstring& file) {
+  wchar_t env[MAX_PATH * 4] = {};
+  const DWORD n =
+      GetEnvironmentVariableW(L"NIMBELLO_SHIPPED_BIN", env, static_cast<DWORD>(std::size(env)));
+  if (n > 0 && n < std::size(env)) {
+    std::wstring folder(env, n);
+    if (folder.front() == L'/') {
+      folder = L"Z:" + folder;
+    }
+    for (wchar_t& c : folder) {
+      c = c == L'/' ? L'\\' : c;
+    }
+    if (folder.back() != L'\\') {
+      folder += L'\\';
+    }
+    if (GetFileAttributesW((folder + file).c_str()) != INVALID_FILE_ATTRIBUTES) {
+      return folder + file;
+    }
+  }
+  return ProgramFolder() + file;
 }
 
 TempFolder::TempFolder() {
@@ -84,13 +107,26 @@ std::vector<std::string> WaitForLines(const std::wstring& path, size_t count,
   }
 }
 
-std::string Utf8(const std::wstring& text) {
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                                    nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), n,
-                      nullptr, nullptr);
-  return out;
+bool WaitForUptime(std::chrono::milliseconds uptime) {
+  const auto target = static_cast<uint64_t>(uptime.count());
+  const uint64_t now = GetTickCount64();
+  if (now >= target) {
+    return true;
+  }
+  std::printf("waiting %llu s for the uptime to reach %llu s\n",
+              static_cast<unsigned long long>((target - now) / 1000 + 1),
+              static_cast<unsigned long long>(target / 1000));
+  std::fflush(stdout);
+  // Bounded by the time still missing plus a little: the tick count cannot stand still.
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(target - now) +
+                   std::chrono::seconds(5);
+  while (GetTickCount64() < target) {
+    if (std::chrono::steady_clock::now() >= end) {
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  }
+  return true;
 }
 
 }  // namespace wine_test

@@ -7,10 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "win32/support/Utf8.h"
+
 namespace wine_test {
 
 // The folder of the running test program, with a trailing backslash.
 std::wstring ProgramFolder();
+
+// A shipped program: from the folder named by NIMBELLO_SHIPPED_BIN (a Unix path is taken as
+// Wine's Z: drive) when it holds the file, else from the test's own folder.
+std::wstring ShippedProgram(const std::wstring& file);
 
 // A new empty folder under the temporary folder, removed (with its files) by the destructor.
 class TempFolder {
@@ -37,6 +43,9 @@ std::vector<std::string> ReadLines(const std::wstring& path);
 std::vector<std::string> WaitForLines(const std::wstring& path, size_t count,
                                       std::chrono::milliseconds limit);
 
-std::string Utf8(const std::wstring& text);
+// Waits until Windows has run for `uptime` (under Wine: the host's uptime), at most as long as
+// that takes; false when the tick count does not get there in that time. A freshly booted machine
+// thus runs the tests that need the service's five-minute uptime rule instead of skipping them.
+bool WaitForUptime(std::chrono::milliseconds uptime);
 
 }  // namespace wine_test

@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <span>
 #include <string>
 
 #include "foundation/Constants.h"
@@ -16,7 +15,6 @@
 #include "foundation/WindowsVersion.h"
 #include "foundation/win32/WideText.h"
 #include "foundation/win32/Win32Clock.h"
-#include "foundation/win32/Win32Registry.h"
 #include "foundation/win32/Win32Resources.h"
 #include "foundation/win32/Win32SystemInfo.h"
 #include "tray/CustomTrayIconImage.h"
@@ -25,34 +23,10 @@
 #include "tray/win32/Win32Desktop.h"
 #include "tray/win32/Win32IconFactory.h"
 #include "tray/win32/Win32NotifyIcon.h"
-#include "Measure.h"
+#include "bench/win32/Measure.h"
+#include "tests/win32/support/RealPorts.h"
 
 namespace {
-
-// The real registry with the settings key moved to the benchmark's own key.
-class MovedSettingsRegistry : public RegistryPort {
- public:
-  MovedSettingsRegistry()
-      : sub_(L"Software\\VELTRA\\NimbelloMonitorBench" + std::to_wstring(GetCurrentProcessId())),
-        key_(u"\\" + FromWide(sub_) + u"\\") {}
-  ~MovedSettingsRegistry() override { RegDeleteTreeW(HKEY_LOCAL_MACHINE, sub_.c_str()); }
-  MovedSettingsRegistry(const MovedSettingsRegistry&) = delete;
-  MovedSettingsRegistry& operator=(const MovedSettingsRegistry&) = delete;
-
-  RegistryQuery QueryValue(RegistryRoot root, std::u16string_view path, std::u16string_view name,
-                           std::span<std::byte> buffer) override {
-    return real_.QueryValue(root, path == Constants::SettingsKey ? key_ : path, name, buffer);
-  }
-  bool SetValue(RegistryRoot root, std::u16string_view path, std::u16string_view name,
-                uint32_t type, std::span<const std::byte> data) override {
-    return real_.SetValue(root, path == Constants::SettingsKey ? key_ : path, name, type, data);
-  }
-
- private:
-  Win32Registry real_;
-  std::wstring sub_;
-  std::u16string key_;
-};
 
 // Shown, and keeps nothing: the tick without the shell's part.
 class SilentIcon final : public NotificationIconPort {
@@ -75,7 +49,7 @@ class NoUpdate final : public UpdateCheckPort {
 }  // namespace
 
 int wmain() {
-  MovedSettingsRegistry registry;
+  wine_test::MovedSettingsRegistry registry{L"NimbelloMonitorBench"};
   const CustomRegistry settings(registry);
   Win32SystemInfo system;
   Win32Resources resources;

@@ -7,18 +7,11 @@
 #include <cstdio>
 
 #include "tray/CustomTrayIconImage.h"
-#include "tray/win32/Win32IconFactory.h"
+#include "tests/win32/support/SizedIconFactory.h"
 
 namespace {
 
-class SizedIconFactory : public Win32IconFactory {
- public:
-  explicit SizedIconFactory(int32_t side) : side_(side) {}
-  SmallIconMetrics GetSmallIconMetrics() override { return {side_, side_}; }
-
- private:
-  int32_t side_;
-};
+using wine_test::SizedIconFactory;
 
 void Measure(const char* label, int32_t side, int iterations) {
   SizedIconFactory factory(side);

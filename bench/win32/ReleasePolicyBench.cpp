@@ -6,22 +6,22 @@
 
 #include <chrono>
 #include <cstdio>
-#include <span>
 #include <string>
 
 #include "foundation/Constants.h"
 #include "foundation/CustomRegistry.h"
 #include "foundation/win32/WideText.h"
 #include "foundation/win32/Win32Clock.h"
-#include "foundation/win32/Win32Launcher.h"
 #include "foundation/win32/Win32ProcessorInfo.h"
-#include "foundation/win32/Win32Registry.h"
 #include "foundation/win32/Win32SystemInfo.h"
 #include "service/ReleasePolicy.h"
-#include "Measure.h"
-#include "tests/win32/support/MovedSettings.h"
+#include "bench/win32/Measure.h"
+#include "tests/win32/support/RealPorts.h"
 
 namespace {
+
+using wine_test::FolderLauncher;
+using wine_test::MovedSettingsRegistry;
 
 std::wstring ModuleFolder() {
   wchar_t path[MAX_PATH * 4] = {};
@@ -42,8 +42,6 @@ std::wstring TempFolder() {
 }  // namespace
 
 int wmain() {
-  const std::wstring sub =
-      L"Software\\VELTRA\\NimbelloPolicyBench" + std::to_wstring(GetCurrentProcessId());
   const std::wstring folder = TempFolder();
   const std::wstring worker = folder + L"NimbelloDefrag.exe";
   const std::wstring log = folder + L"worker.log";
@@ -51,7 +49,7 @@ int wmain() {
   const bool haveWorker =
       CopyFileW((ModuleFolder() + L"StandInWorker.exe").c_str(), worker.c_str(), FALSE) != FALSE;
 
-  MovedSettingsRegistry registry(u"\\" + FromWide(sub) + u"\\");
+  MovedSettingsRegistry registry(L"NimbelloPolicyBench");
   CustomRegistry settings(registry);
   Win32SystemInfo system;
   FolderLauncher launcher(folder);
@@ -64,8 +62,7 @@ int wmain() {
   std::printf("release policy tick, real adapters\n");
 
   const auto putDword = [&](std::u16string_view name, uint32_t value) {
-    registry.SetValue(Constants::SettingsRoot, Constants::SettingsKey, name, RegType::Dword,
-                      std::as_bytes(std::span<const uint32_t>(&value, 1)));
+    registry.PutDword(name, value);
   };
 
   // Ample memory: any available memory is above a threshold of 0 %.
@@ -91,7 +88,6 @@ int wmain() {
     Sleep(2000);  // let the workers finish before their folder goes
   }
 
-  RegDeleteTreeW(HKEY_LOCAL_MACHINE, sub.c_str());
   DeleteFileW(worker.c_str());
   DeleteFileW(log.c_str());
   RemoveDirectoryW(folder.c_str());

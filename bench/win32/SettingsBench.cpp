@@ -8,7 +8,7 @@
 
 #include "foundation/CustomRegistry.h"
 #include "foundation/win32/Win32Registry.h"
-#include "Measure.h"
+#include "bench/win32/Measure.h"
 
 int wmain() {
   const std::u16string path = u"\\Software\\VELTRA\\NimbelloBench\\";

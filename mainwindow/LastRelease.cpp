@@ -1,0 +1,41 @@
+#include "mainwindow/LastRelease.h"
+
+#include <array>
+#include <string_view>
+
+#include "foundation/Constants.h"
+#include "foundation/Guard.h"
+
+namespace {
+
+// The value's little-endian number when it has exactly the type and size given.
+std::optional<uint64_t> ReadNumber(RegistryPort& registry, std::u16string_view name, uint32_t type,
+                                   uint32_t size) {
+  std::array<std::byte, 16> buffer{};
+  const RegistryQuery q =
+      registry.QueryValue(Constants::SettingsRoot, Constants::LastReleaseKey, name, buffer);
+  if (q.status != RegistryQuery::Status::Ok || q.type != type || q.size != size) {
+    return std::nullopt;
+  }
+  uint64_t v = 0;
+  for (uint32_t i = 0; i < size; ++i) {
+    v |= static_cast<uint64_t>(std::to_integer<uint8_t>(buffer[i])) << (8 * i);
+  }
+  return v;
+}
+
+}  // namespace
+
+std::optional<LastRelease> ReadLastRelease(RegistryPort& registry) {
+  return guarded_or(std::optional<LastRelease>(), [&]() -> std::optional<LastRelease> {
+    const auto requested = ReadNumber(registry, Constants::LastReleaseRequested, RegType::Dword, 4);
+    const auto freed = ReadNumber(registry, Constants::LastReleaseFreed, RegType::Dword, 4);
+    const auto ms = ReadNumber(registry, Constants::LastReleaseMilliseconds, RegType::Dword, 4);
+    const auto time = ReadNumber(registry, Constants::LastReleaseTime, RegType::Qword, 8);
+    if (!requested || !freed || !ms || !time) {
+      return std::nullopt;
+    }
+    return LastRelease{static_cast<uint32_t>(*requested), static_cast<uint32_t>(*freed),
+                       static_cast<uint32_t>(*ms), *time};
+  });
+}

@@ -1,0 +1,98 @@
+#pragma once
+// The settings that the main window edits: one table of their registry names, kinds, ranges and
+// defaults, so the window, Apply and the programs that read them agree. The window shows the
+// effective values (the stored ones, or the defaults the programs would use on this machine),
+// and Apply writes only what the user changed, each value with its own registry type.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "foundation/CustomRegistry.h"
+
+enum class SettingId : uint8_t {
+  MemoryMaintain,
+  MemoryFree,
+  ExecutePeriod,
+  ProcessorLimit,
+  ProcessorTrigger,
+  BatteryCheck,
+  FullScreenCheck,
+  LoadNimbello,
+  LoadTrayIcon,
+  BackgroundColor,
+  GridColor,
+  BarColor,
+  Language,
+};
+inline constexpr size_t SettingCount = 13;
+
+enum class SettingKind : uint8_t {
+  Integer,   // REG_DWORD, signed 32-bit, within [minimum, maximum]
+  Boolean,   // REG_DWORD 1 or 0
+  Color,     // REG_SZ, a colour name or number the usage graph accepts
+  Language,  // REG_SZ, the name of a language the programs carry
+};
+
+struct SettingDefinition {
+  SettingId id;
+  std::u16string_view name;  // the registry value
+  SettingKind kind;
+  int32_t minimum = 0;
+  int32_t maximum = 0;
+};
+
+const SettingDefinition& DefinitionOf(SettingId id);
+
+using SettingValue = std::variant<int32_t, bool, std::u16string>;
+
+// What the defaults depend on: the memory class (from the total) and the Windows version code.
+struct MachineFacts {
+  int64_t totalPhysicalBytes = 0;
+  int32_t versionCode = -1;
+};
+
+SettingValue DefaultSettingValue(SettingId id, const MachineFacts& machine);
+
+class SettingValues {
+ public:
+  const SettingValue& operator[](SettingId id) const { return values_[Index(id)]; }
+  SettingValue& operator[](SettingId id) { return values_[Index(id)]; }
+  int32_t Integer(SettingId id) const;
+  bool Boolean(SettingId id) const;
+  const std::u16string& Text(SettingId id) const;
+  bool operator==(const SettingValues&) const = default;
+
+ private:
+  static size_t Index(SettingId id) { return static_cast<size_t>(id); }
+  std::array<SettingValue, SettingCount> values_;
+};
+
+// Every setting as the programs would read it now, each with its own default.
+SettingValues ReadEffectiveSettings(const CustomRegistry& settings, const MachineFacts& machine);
+
+// Decimal digits with an optional sign and blanks around them, within the 32-bit range.
+std::optional<int32_t> ParseWholeNumber(std::u16string_view text);
+
+// Of the right kind, within its range, a colour the renderer draws, a language the programs carry.
+bool IsValidSetting(SettingId id, const SettingValue& value);
+
+// The settings whose edited value differs from the stored one, in table order.
+std::vector<SettingId> ChangedSettings(const SettingValues& stored, const SettingValues& edited);
+
+struct SaveResult {
+  std::vector<SettingId> invalid;  // changed values refused before anything was written
+  std::vector<SettingId> written;
+  std::vector<SettingId> failed;  // refused by the registry; still to be saved
+  bool Complete() const { return invalid.empty() && failed.empty(); }
+};
+
+// Checks every changed value first and writes nothing when one is invalid; otherwise writes each
+// changed value with its own type and records it as stored when the registry took it. A value
+// left unchanged is never written, even when it is only a default.
+SaveResult SaveChangedSettings(const CustomRegistry& settings, SettingValues& stored,
+                               const SettingValues& edited);

@@ -1,0 +1,53 @@
+#include "mainwindow/win32/Win32Status.h"
+
+#include "foundation/Constants.h"
+#include "foundation/win32/WideText.h"
+#include "service/win32/ServiceHandles.h"
+
+ServiceState QueryServiceState() {
+  const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+  if (!manager) {
+    return ServiceState::Unknown;
+  }
+  const UniqueServiceHandle service(
+      OpenServiceW(manager.get(), Wide(Constants::ServiceName).c_str(), SERVICE_QUERY_STATUS));
+  if (!service) {
+    return GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST ? ServiceState::NotInstalled
+                                                          : ServiceState::Unknown;
+  }
+  SERVICE_STATUS status{};
+  if (!QueryServiceStatus(service.get(), &status)) {
+    return ServiceState::Unknown;
+  }
+  switch (status.dwCurrentState) {
+    case SERVICE_RUNNING:
+      return ServiceState::Running;
+    case SERVICE_PAUSED:
+      return ServiceState::Paused;
+    case SERVICE_STOPPED:
+      return ServiceState::Stopped;
+    default:
+      return ServiceState::Pending;
+  }
+}
+
+bool IsAppletRunning() {
+  return FindWindowW(Wide(Constants::TrayFormClass).c_str(), nullptr) != nullptr;
+}
+
+std::u16string LocalDateTimeText(uint64_t fileTime) {
+  FILETIME utc{static_cast<DWORD>(fileTime & 0xFFFFFFFFu), static_cast<DWORD>(fileTime >> 32)};
+  SYSTEMTIME universal{};
+  SYSTEMTIME local{};
+  if (!FileTimeToSystemTime(&utc, &universal) ||
+      !SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local)) {
+    return {};
+  }
+  wchar_t date[128] = {};
+  wchar_t time[128] = {};
+  if (GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &local, nullptr, date, 128) == 0 ||
+      GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &local, nullptr, time, 128) == 0) {
+    return {};
+  }
+  return FromWide(date) + u" " + FromWide(time);
+}

@@ -1,0 +1,18 @@
+#pragma once
+// What the main window reports about the product's other parts, read without changing anything.
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+enum class ServiceState { NotInstalled, Stopped, Running, Paused, Pending, Unknown };
+
+// The Nimbello service's state through the Service Control Manager, with the rights any user has
+// (connect, query status).
+ServiceState QueryServiceState();
+
+// A running tray applet: its window class exists.
+bool IsAppletRunning();
+
+// A FILETIME (UTC) as local date and time in the user's short date and long time formats.
+std::u16string LocalDateTimeText(uint64_t fileTime);

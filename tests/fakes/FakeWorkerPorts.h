@@ -1,0 +1,80 @@
+#pragma once
+// A fake machine for the release worker: a process list, available memory that rises by a
+// process's working set when it is trimmed, a clock that moves with every sleep and trim.
+#include <optional>
+#include <set>
+#include <vector>
+
+#include "tests/fakes/FakeRegistry.h"
+#include "tests/fakes/FakeSystemInfo.h"
+#include "worker/WorkerPorts.h"
+
+class FakeWorkerMachine : public ProcessSnapshotPort,
+                          public MemoryReadingPort,
+                          public TrimmerPort,
+                          public PrivilegePort,
+                          public SystemMemoryPort,
+                          public WorkerClockPort,
+                          public ReleaseTurnPort,
+                          public WorkerSessionPort {
+ public:
+  static constexpr int64_t MB = 1024 * 1024;
+
+  // Set-up.
+  std::vector<ProcessRecord> before, after;  // the two snapshots
+  int64_t available = 1000 * MB;
+  bool memoryRises = true;
+  std::set<uint32_t> unopenable;
+  std::set<Privilege> held{Privilege::Debug, Privilege::IncreaseQuota,
+                           Privilege::ProfileSingleProcess};
+  uint64_t trimCost = 10;  // ms per trim
+  int64_t modifiedBytes = 0;
+  TurnResult turnResult = TurnResult::Acquired;
+  uint32_t selfId = 1000;
+  std::optional<uint32_t> foreground;
+
+  // What happened.
+  std::vector<uint32_t> trimmed;
+  int snapshots = 0, fileCacheTrims = 0, flushes = 0, turnsEnded = 0, backgrounds = 0;
+  uint64_t now = 5000;
+
+  std::optional<std::vector<ProcessRecord>> TakeSnapshot() override {
+    return ++snapshots == 1 ? before : after;
+  }
+  std::optional<int64_t> AvailableBytes() override { return available; }
+  TrimResult TrimWorkingSet(uint32_t id, int64_t) override {
+    now += trimCost;
+    if (unopenable.count(id) != 0) {
+      return TrimResult::NotOpened;
+    }
+    trimmed.push_back(id);
+    for (const auto& p : after) {
+      if (p.id == id && memoryRises) {
+        available += static_cast<int64_t>(p.workingSet);
+      }
+    }
+    return TrimResult::Trimmed;
+  }
+  bool Enable(Privilege privilege) override { return held.count(privilege) != 0; }
+  bool TrimFileCache() override { return ++fileCacheTrims > 0; }
+  std::optional<int64_t> ModifiedListBytes() override { return modifiedBytes; }
+  bool FlushModifiedList() override {
+    ++flushes;
+    available += memoryRises ? modifiedBytes : 0;
+    return true;
+  }
+  uint64_t Milliseconds() override { return now; }
+  void Sleep(uint32_t milliseconds) override { now += milliseconds; }
+  uint64_t UtcFileTime() override { return 133000000000000000ull; }
+  TurnResult WaitForTurn(uint32_t) override { return turnResult; }
+  void EndTurn() override { ++turnsEnded; }
+  uint32_t CurrentProcessId() override { return selfId; }
+  std::optional<uint32_t> ForegroundProcessId() override { return foreground; }
+  void EnterBackgroundMode() override { ++backgrounds; }
+
+  FakeSystemInfo system;
+  FakeRegistry registry;
+  WorkerPorts Ports() {
+    return {*this, *this, system, *this, *this, *this, *this, *this, *this, registry};
+  }
+};

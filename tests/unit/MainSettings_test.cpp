@@ -1,0 +1,233 @@
+// The main window's settings model over the fake registry: effective values, validation, what a
+// save writes and how refusals are reported; and the access keys of its captions.
+#include "mainwindow/MainSettings.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+
+#include "foundation/Constants.h"
+#include "foundation/LanguageFile.h"
+#include "foundation/Text.h"
+#include "mainwindow/LastRelease.h"
+#include "mainwindow/MainFormText.h"
+#include "tests/fakes/FakeRegistry.h"
+#include "tests/fakes/FakeResources.h"
+#include "tray/CustomTrayIconImage.h"
+
+namespace {
+
+constexpr int64_t MB = 1024 * 1024;
+
+// Refuses the values named, as a key whose permissions deny them would.
+class RefusingRegistry : public FakeRegistry {
+ public:
+  std::set<std::u16string> refused;
+  bool SetValue(RegistryRoot root, std::u16string_view path, std::u16string_view name,
+                uint32_t type, std::span<const std::byte> data) override {
+    if (refused.count(std::u16string(name))) {
+      return false;
+    }
+    return FakeRegistry::SetValue(root, path, name, type, data);
+  }
+};
+
+using S = SettingId;
+
+TEST(MainSettings, EffectiveValuesByMemoryClassVersionAndStoredValue) {
+  struct Case {
+    int64_t total;
+    int32_t version;
+    std::map<S, SettingValue> expected;  // the rest as on a large Windows 7 machine
+  };
+  const std::map<S, SettingValue> win7Large = {
+      {S::MemoryMaintain, 30},          {S::MemoryFree, 60},       {S::ExecutePeriod, 5},
+      {S::ProcessorLimit, true},        {S::ProcessorTrigger, 85}, {S::BatteryCheck, false},
+      {S::FullScreenCheck, true},       {S::LoadNimbello, true},   {S::LoadTrayIcon, true},
+      {S::BackgroundColor, u"clWhite"}, {S::GridColor, u"clGray"}, {S::BarColor, u"clGreen"},
+      {S::Language, u"english"}};
+  const std::vector<Case> cases = {
+      {2048 * MB, 5, {}},
+      {1536 * MB - MB / 2, 5, {}},  // rounds to 1536: large
+      {1534 * MB + MB / 2, 5, {{S::MemoryMaintain, 20}, {S::MemoryFree, 40}}},
+      {4096 * MB,
+       -1,
+       {{S::BackgroundColor, u"clBlack"}, {S::GridColor, u"clGreen"}, {S::BarColor, u"clLime"}}},
+      {4096 * MB,
+       4,
+       {{S::BackgroundColor, u"clBlack"}, {S::GridColor, u"clGreen"}, {S::BarColor, u"clLime"}}},
+  };
+  for (const Case& c : cases) {
+    FakeRegistry registry;
+    const SettingValues values =
+        ReadEffectiveSettings(CustomRegistry(registry), {c.total, c.version});
+    for (auto [id, value] : win7Large) {
+      if (c.expected.count(id)) {
+        value = c.expected.at(id);
+      }
+      EXPECT_EQ(values[id], value) << ToUtf8(DefinitionOf(id).name) << " " << c.total;
+    }
+  }
+  // Stored values count when the programs would take them, and only then.
+  FakeRegistry registry;
+  registry.PutString(Constants::MemoryFree, u"50");  // digits as text: the default
+  registry.PutDword(Constants::MemoryMaintain, 25);
+  registry.PutDword(Constants::BatteryCheck, 2);
+  registry.PutDword(Constants::ExecutePeriod, 0xFFFFFFFF);
+  registry.PutString(Constants::BarColor, u"clRed");
+  registry.PutString(Constants::Language, u"");
+  const SettingValues values = ReadEffectiveSettings(CustomRegistry(registry), {2048 * MB, 5});
+  EXPECT_EQ(values.Integer(S::MemoryFree), 60);
+  EXPECT_EQ(values.Integer(S::MemoryMaintain), 25);
+  EXPECT_TRUE(values.Boolean(S::BatteryCheck));
+  EXPECT_EQ(values.Integer(S::ExecutePeriod), -1);
+  EXPECT_EQ(values.Text(S::BarColor), u"clRed");
+  EXPECT_EQ(values.Text(S::Language), u"english");
+  EXPECT_EQ(registry.writes, 0u);
+}
+
+TEST(MainSettings, ValidationRanges) {
+  struct Case {
+    S id;
+    SettingValue value;
+    bool valid;
+  };
+  const std::vector<Case> cases = {
+      {S::MemoryMaintain, 0, false},     {S::MemoryMaintain, 1, true},
+      {S::MemoryMaintain, 99, true},     {S::MemoryMaintain, 100, false},
+      {S::MemoryFree, 99, true},         {S::MemoryFree, -5, false},
+      {S::ExecutePeriod, 0, false},      {S::ExecutePeriod, 1440, true},
+      {S::ExecutePeriod, 1441, false},   {S::ProcessorTrigger, 100, true},
+      {S::ProcessorTrigger, 101, false}, {S::MemoryFree, true, false},
+      {S::BatteryCheck, true, true},     {S::BatteryCheck, 1, false},
+      {S::BarColor, u"CLLIME", true},    {S::GridColor, u"$00FF00", true},
+      {S::GridColor, u"clLimee", false}, {S::BackgroundColor, u"", false},
+      {S::Language, u"French", true},    {S::Language, u"german", false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(IsValidSetting(c.id, c.value), c.valid) << ToUtf8(DefinitionOf(c.id).name);
+  }
+  const std::vector<std::pair<std::u16string, std::optional<int32_t>>> numbers = {
+      {u" 42 ", 42},
+      {u"-7", -7},
+      {u"2147483647", 2147483647},
+      {u"-2147483648", INT32_MIN},
+      {u"2147483648", std::nullopt},
+      {u"", std::nullopt},
+      {u"4 2", std::nullopt},
+      {u"12a", std::nullopt}};
+  for (const auto& [text, number] : numbers) {
+    EXPECT_EQ(ParseWholeNumber(text), number) << ToUtf8(text);
+  }
+}
+
+TEST(MainSettings, SaveWritesExactlyTheChangedValuesWithTheirTypes) {
+  RefusingRegistry registry;
+  const CustomRegistry settings(registry);
+  SettingValues stored = ReadEffectiveSettings(settings, {2048 * MB, -1});
+  SettingValues edited = stored;
+  edited[S::MemoryFree] = 45;
+  edited[S::LoadTrayIcon] = false;
+  edited[S::BarColor] = std::u16string(u"clRed");
+  edited[S::Language] = std::u16string(u"french");
+
+  // One invalid value holds back every write.
+  SettingValues invalid = edited;
+  invalid[S::ExecutePeriod] = 0;
+  SaveResult result = SaveChangedSettings(settings, stored, invalid);
+  EXPECT_EQ(result.invalid, std::vector<S>{S::ExecutePeriod});
+  EXPECT_EQ(registry.writes, 0u);
+
+  // A refused value is reported, the others are written, and it is the only one tried again.
+  registry.refused = {std::u16string(Constants::Language)};
+  result = SaveChangedSettings(settings, stored, edited);
+  EXPECT_EQ(result.written, (std::vector<S>{S::MemoryFree, S::LoadTrayIcon, S::BarColor}));
+  EXPECT_EQ(result.failed, std::vector<S>{S::Language});
+  EXPECT_FALSE(result.Complete());
+  EXPECT_EQ(ChangedSettings(stored, edited), std::vector<S>{S::Language});
+  registry.refused.clear();
+  registry.log.clear();
+  result = SaveChangedSettings(settings, stored, edited);
+  EXPECT_TRUE(result.Complete());
+  EXPECT_EQ(registry.log.size(), 1u);
+  EXPECT_EQ(stored, edited);
+
+  EXPECT_EQ(registry.writes, 4u);
+  const auto* free = registry.Find(Constants::MemoryFree);
+  ASSERT_NE(free, nullptr);
+  EXPECT_EQ(free->type, RegType::Dword);
+  EXPECT_EQ(registry.Dword(Constants::MemoryFree), 45u);
+  EXPECT_EQ(registry.Find(Constants::LoadTrayIcon)->type, RegType::Dword);
+  EXPECT_EQ(registry.Dword(Constants::LoadTrayIcon), 0u);
+  EXPECT_EQ(registry.Find(Constants::BarColor)->type, RegType::Sz);
+  EXPECT_EQ(registry.Find(Constants::BarColor)->data.size(), 12u);  // "clRed" and its NUL
+  EXPECT_EQ(registry.String(Constants::Language), u"french");
+  EXPECT_EQ(SaveChangedSettings(settings, stored, edited).written, std::vector<S>{});
+
+  // A key that refuses every write: everything is reported, nothing counts as stored.
+  FakeRegistry locked;
+  locked.DenyWrites(Constants::SettingsRoot, Constants::SettingsKey);
+  SettingValues lockedStored = ReadEffectiveSettings(CustomRegistry(locked), {2048 * MB, -1});
+  result = SaveChangedSettings(CustomRegistry(locked), lockedStored, edited);
+  EXPECT_EQ(result.failed.size(), 4u);
+  EXPECT_EQ(ChangedSettings(lockedStored, edited).size(), 4u);
+}
+
+TEST(MainSettings, LastReleaseRecordAndFigures) {
+  FakeRegistry registry;
+  EXPECT_FALSE(ReadLastRelease(registry));
+  const auto put = [&](std::u16string_view name, uint32_t type, uint64_t v, size_t size) {
+    std::vector<std::byte> data;
+    for (size_t i = 0; i < size; ++i) {
+      data.push_back(static_cast<std::byte>((v >> (8 * i)) & 0xFF));
+    }
+    registry.Put(Constants::SettingsRoot, Constants::LastReleaseKey, name, type, data);
+  };
+  put(Constants::LastReleaseRequested, RegType::Dword, 1229, 4);
+  put(Constants::LastReleaseFreed, RegType::Dword, 800, 4);
+  put(Constants::LastReleaseMilliseconds, RegType::Dword, 950, 4);
+  put(Constants::LastReleaseTime, RegType::Dword, 5, 4);  // not a FILETIME
+  EXPECT_FALSE(ReadLastRelease(registry));
+  put(Constants::LastReleaseTime, RegType::Qword, 0x01DB4A2B3C4D5E6Full, 8);
+  const auto record = ReadLastRelease(registry);
+  ASSERT_TRUE(record);
+  EXPECT_EQ(record->requestedMegabytes, 1229u);
+  EXPECT_EQ(record->freedMegabytes, 800u);
+  EXPECT_EQ(record->milliseconds, 950u);
+  EXPECT_EQ(record->fileTime, 0x01DB4A2B3C4D5E6Full);
+
+  EXPECT_EQ(FormatCaption(u"%1: %3 of %2 MB, %5 100%", {u"a", u"b", u"c"}),
+            u"a: c of b MB, %5 100%");
+  EXPECT_EQ(ReleaseMegabytes(50, 1025 * MB), 512);
+  EXPECT_EQ(MegabytesText(MaintainThresholdBytes(30, 2048 * MB)), u"614");
+  EXPECT_EQ(WithoutAccessKey(u"Fish && &Chips"), u"Fish & Chips");
+  EXPECT_EQ(ColorText(0x0000FF), u"$0000FF");
+  EXPECT_EQ(ColorFromName(ColorText(0xA1B2C3)), 0xA1B2C3u);
+}
+
+// Within the window's section, no two captions share an access key, in either language.
+TEST(MainSettings, AccessKeysDoNotClash) {
+  FakeResources ansi;
+  for (const char* file : {"English.lng", "French.lng"}) {
+    const auto path = std::filesystem::path(__FILE__).parent_path() / "../../resources" / file;
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::byte> bytes;
+    for (char c; in.get(c);) {
+      bytes.push_back(static_cast<std::byte>(c));
+    }
+    std::map<char16_t, std::u16string> keys;
+    VisitLanguageEntries(DecodeLanguageText(bytes, ansi), [&](const auto& fields) {
+      if (fields.size() == 3 && fields[0] == MainFormSection && AccessKeyOf(fields[2]) != 0) {
+        EXPECT_TRUE(keys.emplace(AccessKeyOf(fields[2]), fields[1]).second)
+            << file << ": " << ToUtf8(fields[1]) << " and " << ToUtf8(keys[AccessKeyOf(fields[2])]);
+      }
+      return true;
+    });
+    EXPECT_GE(keys.size(), 14u) << file;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,163 @@
+#include "worker/ReleaseWorker.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "foundation/CustomRegistry.h"
+#include "foundation/Text.h"
+#include "worker/ReleaseArgument.h"
+#include "worker/ReleasePlanner.h"
+#include "tests/fakes/FakeWorkerPorts.h"
+
+namespace {
+
+constexpr int64_t MB = FakeWorkerMachine::MB;
+
+TEST(ReleaseArgument, SignAndDigitsThatFitOnly) {
+  struct Case {
+    std::u16string text;
+    std::optional<int32_t> value;
+  };
+  // clang-format off
+  const Case cases[] = {
+      {u"1024", 1024}, {u"+7", 7}, {u"-3", -3}, {u"0", 0}, {u"0001024", 1024},
+      {u"2147483647", INT32_MAX}, {u"-2147483648", INT32_MIN}, {u"2147483648", {}},
+      {u"-2147483649", {}}, {u"99999999999999999999", {}}, {u"", {}}, {u"+", {}}, {u"-", {}},
+      {u" 1024", {}}, {u"1024 ", {}}, {u"10.5", {}}, {u"1,024", {}}, {u"0x400", {}}, {u"1e3", {}},
+      {u"--1", {}}, {u"\uFF11", {}}, {u"/freemem", {}},
+  };
+  // clang-format on
+  for (const auto& c : cases) {
+    EXPECT_EQ(ParseReleaseArgument(c.text), c.value) << ToUtf8(c.text);
+  }
+  const std::u16string two[] = {u"1", u"2"};
+  EXPECT_EQ(ParseReleaseArguments(std::span(two, 1)), 1);
+  EXPECT_EQ(ParseReleaseArguments(two), std::nullopt);
+  EXPECT_EQ(ParseReleaseArguments({}), std::nullopt);
+  EXPECT_EQ(CutToTotalMemory(100000, 4096 * MB), 4096);
+  EXPECT_EQ(CutToTotalMemory(1024, 4096 * MB), 1024);
+  EXPECT_EQ(CutToTotalMemory(1024, 0), 1024);
+}
+
+ProcessRecord Process(uint32_t id, std::u16string name, int64_t workingSetMB,
+                      int32_t priority = 8) {
+  return {
+      id, 1, 1000 + id, 500, static_cast<uint64_t>(workingSetMB * MB), priority, std::move(name)};
+}
+
+TEST(ReleasePlanner, IdleLargeOrdinaryProcessesLargestFirst) {
+  struct Row {
+    ProcessRecord process;
+    int rank;  // place in the plan, -1 when left out
+  };
+  std::vector<Row> rows = {
+      {Process(0, u"Idle", 64), -1},
+      {Process(4, u"System", 64), -1},
+      {Process(90, u"Registry", 64), -1},
+      {Process(100, u"csrss.exe", 50), -1},
+      {Process(101, u"LSASS.EXE", 50), -1},
+      {Process(102, u"Memory Compression", 500), -1},
+      {Process(103, u"dwm", 90), -1},
+      {Process(200, u"editor.exe", 100), 1},
+      {Process(201, u"browser.exe", 300), 0},
+      {Process(202, u"busy.exe", 400), -1},
+      {Process(203, u"small.exe", 8), 3},
+      {Process(204, u"tiny.exe", 7), -1},
+      {Process(205, u"game.exe", 200, 13), -1},
+      {Process(206, u"reborn.exe", 200), -1},
+      {Process(207, u"NimbelloTray.exe", 150), -1},
+      {Process(208, u"NimbelloDefrag.exe", 20), -1},
+      {Process(209, u"front.exe", 250), -1},
+      {Process(211, u"dwmhelper.exe", 20), 2},
+  };
+  std::vector<ProcessRecord> before, after;
+  for (const auto& r : rows) {
+    before.push_back(r.process);
+    after.push_back(r.process);
+  }
+  after[9].processorTime += 1;                     // busy.exe ran between the snapshots
+  after[13].creationTime += 1;                     // reborn.exe: same id, another process
+  after[15].parentId = 207;                        // the worker (208) was started by the tray
+  after.push_back(Process(212, u"new.exe", 900));  // not in the first snapshot
+  std::vector<TrimTarget> expected(4);
+  for (const auto& r : rows) {
+    if (r.rank >= 0) {
+      expected[r.rank] = {r.process.id, r.process.creationTime, r.process.workingSet};
+    }
+  }
+  EXPECT_EQ(PlanTrimming(before, after, {208, 209}), expected);
+  // The foreground process is left out only while it is in front.
+  EXPECT_EQ(PlanTrimming(before, after, {208, std::nullopt}).size(), 5u);
+}
+
+TEST(ReleasePlanner, StopsAtTargetBeforeDeadline) {
+  EXPECT_EQ(ShouldStop(100, 100, 9000, 8000), StopReason::Target);
+  EXPECT_EQ(ShouldStop(99, 100, 8000, 8000), StopReason::Deadline);
+  EXPECT_EQ(ShouldStop(99, 100, 7999, 8000), StopReason::None);
+}
+
+// The release worker's run over the fake machine: six idle processes of 100 MB (ids 11..16), 4 GB
+// in all, every privilege held, a trim costing 10 ms.
+TEST(ReleaseWorker, RunsUntilTargetOrDeadline) {
+  using M = FakeWorkerMachine&;
+  struct Case {
+    const char* what;
+    std::u16string argument;
+    std::function<void(M)> setUp;
+    ReleaseExitCode code;
+    std::vector<uint32_t> trimmed;
+    int fileCacheTrims, flushes;
+    int32_t freed, requested;  // -1: nothing recorded
+  };
+  const std::vector<uint32_t> all = {11, 12, 13, 14, 15, 16};
+  const auto still = [](M m) { m.memoryRises = false; };
+  using enum ReleaseExitCode;
+  // clang-format off
+  const Case cases[] = {
+      {"target after four trims", u"400", [](M) {}, Reached, {11, 12, 13, 14}, 0, 0, 400, 400},
+      {"deadline", u"400", [](M m) { m.trimCost = 3000; }, Partial, {11, 12, 13}, 0, 0, 300, 400},
+      {"memory never rises", u"400", [&](M m) { still(m); m.modifiedBytes = 400 * MB; },
+       Partial, all, 1, 1, 0, 400},
+      {"modified list short of the shortfall", u"400",
+       [&](M m) { still(m); m.modifiedBytes = 399 * MB; }, Partial, all, 1, 0, 0, 400},
+      {"privileges refused", u"400",
+       [&](M m) { still(m); m.held.clear(); m.modifiedBytes = 400 * MB; }, Partial, all, 0, 0, 0, 400},
+      {"processes that cannot be opened", u"400", [](M m) { m.unopenable = {12, 13}; },
+       Reached, {11, 14, 15, 16}, 0, 0, 400, 400},
+      {"abandoned turn", u"400", [](M m) { m.turnResult = TurnResult::Abandoned; },
+       Reached, {11, 12, 13, 14}, 0, 0, 400, 400},
+      {"cut to the total", u"+100000", still, Partial, all, 1, 0, 0, 4096},
+      {"gave up waiting", u"400", [](M m) { m.turnResult = TurnResult::TimedOut; },
+       GaveUpWaiting, {}, 0, 0, 0, 400},
+      {"junk", u"12a", [](M) {}, NothingToDo, {}, 0, 0, -1, -1},
+      {"zero", u"0", [](M) {}, NothingToDo, {}, 0, 0, -1, -1},
+      {"negative", u"-3", [](M) {}, NothingToDo, {}, 0, 0, -1, -1},
+  };
+  // clang-format on
+  for (const auto& c : cases) {
+    FakeWorkerMachine m;
+    m.system.SetMemory(4096 * MB, 0);
+    for (uint32_t id = 16; id >= 11; --id) {
+      m.before.push_back(Process(id, u"app.exe", 100));
+    }
+    m.after = m.before;
+    c.setUp(m);
+    const std::u16string args[] = {c.argument};
+    EXPECT_EQ(RunReleaseWorker(args, m.Ports()), c.code) << c.what;
+    EXPECT_EQ(m.trimmed, c.trimmed) << c.what;
+    EXPECT_EQ(m.fileCacheTrims, c.fileCacheTrims) << c.what;
+    EXPECT_EQ(m.flushes, c.flushes) << c.what;
+    const CustomRegistry settings(m.registry);
+    const auto recorded = [&](std::u16string_view name) {
+      return settings.ReadSettingInteger(Constants::SettingsRoot, Constants::LastReleaseKey, name,
+                                         -1);
+    };
+    EXPECT_EQ(recorded(Constants::LastReleaseFreed), c.freed) << c.what;
+    EXPECT_EQ(recorded(Constants::LastReleaseRequested), c.requested) << c.what;
+    EXPECT_EQ(m.turnsEnded, c.code == Reached || c.code == Partial ? 1 : 0) << c.what;
+    EXPECT_EQ(m.backgrounds, c.code == NothingToDo ? 0 : 1) << c.what;
+  }
+}
+
+}  // namespace

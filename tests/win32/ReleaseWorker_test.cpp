@@ -1,0 +1,202 @@
+// The real release worker NimbelloDefrag.exe (the shipped 32-bit build where there is one, under
+// WOW64): junk ends at once, a request ends within its deadline without a window and leaves
+// LastRelease behind, and workers take turns on the machine-wide mutex. Trimming does nothing
+// under Wine, so these check the control flow, not the memory.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+
+#include "foundation/Constants.h"
+#include "foundation/win32/WideText.h"
+#include "win32/support/WineTestSupport.h"
+#include "worker/ReleaseExitCode.h"
+#include "worker/ReleaseWorker.h"
+#include "worker/win32/Win32ProcessSnapshot.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const wchar_t* const LastReleasePath = L"Software\\VELTRA\\Nimbello\\LastRelease";
+
+struct Finished {
+  int exitCode = -1;  // -1: still running at the bound (then ended)
+  bool sawWindow = false;
+  std::chrono::milliseconds elapsed{};
+};
+
+BOOL CALLBACK FindWindowOf(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<std::pair<DWORD, bool>*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  search->second = search->second || pid == search->first;
+  return TRUE;
+}
+
+bool HasWindow(DWORD pid) {
+  std::pair<DWORD, bool> search{pid, false};
+  EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&search));
+  return search.second;
+}
+
+class ReleaseWorkerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, LastReleasePath, KEY_WOW64_32KEY, 0);
+    static const std::wstring worker = Worker();
+    worker_ = worker;
+  }
+
+  // The shipped 32-bit worker where this machine can run it. A kernel without 32-bit support
+  // cannot start it at all: then the worker of this build, said so on the output.
+  static std::wstring Worker() {
+    const std::wstring file = Wide(Constants::ReleaseWorkerFile);
+    std::wstring worker = wine_test::ShippedProgram(file);
+    if (wine_test::Run(L"\"" + worker + L"\" probe", 10s) == -1) {
+      std::printf("note: %s does not start here; testing this build's worker\n",
+                  wine_test::Utf8(worker).c_str());
+      worker = wine_test::ProgramFolder() + file;
+    }
+    return worker;
+  }
+
+  PROCESS_INFORMATION Start(const std::wstring& arguments) {
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    std::wstring command = L"\"" + worker_ + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
+    EXPECT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &si, &pi))
+        << wine_test::Utf8(command);
+    CloseHandle(pi.hThread);
+    return pi;
+  }
+
+  // Waits at most `limit`, looking for windows of the worker all the while.
+  static Finished Wait(const PROCESS_INFORMATION& pi, std::chrono::milliseconds limit) {
+    Finished f;
+    const auto start = std::chrono::steady_clock::now();
+    while (WaitForSingleObject(pi.hProcess, 20) == WAIT_TIMEOUT) {
+      f.sawWindow = f.sawWindow || HasWindow(pi.dwProcessId);
+      if (std::chrono::steady_clock::now() - start > limit) {
+        TerminateProcess(pi.hProcess, 99);
+        WaitForSingleObject(pi.hProcess, 5000);
+        CloseHandle(pi.hProcess);
+        return f;
+      }
+    }
+    f.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    f.exitCode = static_cast<int>(code);
+    CloseHandle(pi.hProcess);
+    return f;
+  }
+
+  // A LastRelease value, read in the 32-bit view where the shipped programs keep their settings.
+  static std::optional<uint64_t> Recorded(const wchar_t* name) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, LastReleasePath, 0, KEY_READ | KEY_WOW64_32KEY, &key) !=
+        ERROR_SUCCESS) {
+      return std::nullopt;
+    }
+    uint64_t value = 0;
+    DWORD size = sizeof(value), type = REG_NONE;
+    const LONG rc =
+        RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+    RegCloseKey(key);
+    if (rc != ERROR_SUCCESS || !(type == REG_DWORD || type == REG_QWORD)) {
+      return std::nullopt;
+    }
+    return value;
+  }
+
+  static uint64_t UtcNow() {
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    return uint64_t{now.dwHighDateTime} << 32 | now.dwLowDateTime;
+  }
+
+  std::wstring worker_;
+};
+
+// The snapshot's record layout: this process as the kernel lists it, with the figures it also
+// reports through the documented calls.
+TEST(ProcessSnapshot, ListsThisProcessAsItsOwnCallsReportIt) {
+  Win32ProcessSnapshot snapshot;
+  const auto records = snapshot.TakeSnapshot();
+  ASSERT_TRUE(records);
+  FILETIME created{}, exited{}, kernel{}, user{};
+  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+  const auto self = std::find_if(records->begin(), records->end(), [](const ProcessRecord& p) {
+    return p.id == GetCurrentProcessId();
+  });
+  ASSERT_NE(self, records->end());
+  EXPECT_EQ(self->name, u"win32_ReleaseWorker_test.exe");
+  EXPECT_EQ(self->creationTime, int64_t{created.dwHighDateTime} << 32 | created.dwLowDateTime);
+  EXPECT_GT(self->workingSet, 1u << 20);
+  EXPECT_GT(records->size(), 3u);
+}
+
+constexpr int Code(ReleaseExitCode code) {
+  return static_cast<int>(code);
+}
+
+TEST_F(ReleaseWorkerTest, JunkEndsAtOnceDoingNothing) {
+  for (const wchar_t* junk : {L"", L"abc", L"0", L"-5", L"1 2", L"2147483648", L"1e3", L"\"\""}) {
+    const Finished f = Wait(Start(junk), 3s);
+    EXPECT_EQ(f.exitCode, Code(ReleaseExitCode::NothingToDo)) << wine_test::Utf8(junk);
+    EXPECT_FALSE(f.sawWindow);
+  }
+  EXPECT_FALSE(Recorded(L"Requested"));
+}
+
+TEST_F(ReleaseWorkerTest, RequestEndsWithinDeadlineWithoutWindowAndRecords) {
+  // The window search must be able to find one: this test's own window.
+  const HWND own =
+      CreateWindowExW(0, L"STATIC", L"probe", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(own, nullptr);
+  EXPECT_TRUE(HasWindow(GetCurrentProcessId()));
+  DestroyWindow(own);
+
+  const uint64_t before = UtcNow();
+  const Finished f = Wait(Start(L"1024"), std::chrono::milliseconds(WorkDeadlineMilliseconds) + 4s);
+  EXPECT_TRUE(f.exitCode == Code(ReleaseExitCode::Reached) ||
+              f.exitCode == Code(ReleaseExitCode::Partial))
+      << f.exitCode;
+  EXPECT_FALSE(f.sawWindow);
+  std::printf("1024 MB: %lld ms, exit %d, freed %llu MB\n",
+              static_cast<long long>(f.elapsed.count()), f.exitCode,
+              static_cast<unsigned long long>(Recorded(L"Freed").value_or(0)));
+  EXPECT_EQ(Recorded(L"Requested"), 1024u);
+  EXPECT_TRUE(Recorded(L"Freed"));
+  EXPECT_LE(Recorded(L"Milliseconds").value_or(UINT64_MAX),
+            static_cast<uint64_t>(f.elapsed.count()) + 100);
+  const uint64_t time = Recorded(L"Time").value_or(0);
+  EXPECT_TRUE(time >= before && time <= UtcNow()) << time;
+}
+
+TEST_F(ReleaseWorkerTest, WorkersTakeTurns) {
+  // While another holds the turn the worker waits: no record, still running.
+  const HANDLE mutex = CreateMutexW(nullptr, TRUE, Wide(Constants::ReleaseWorkerMutex).c_str());
+  ASSERT_NE(mutex, nullptr);
+  const PROCESS_INFORMATION first = Start(L"512");
+  const PROCESS_INFORMATION second = Start(L"256");
+  EXPECT_EQ(WaitForSingleObject(first.hProcess, 1500), static_cast<DWORD>(WAIT_TIMEOUT));
+  EXPECT_FALSE(Recorded(L"Requested"));
+  const uint64_t released = UtcNow();
+  ReleaseMutex(mutex);
+  CloseHandle(mutex);
+  const auto bound = std::chrono::milliseconds(2 * WorkDeadlineMilliseconds) + 4s;
+  EXPECT_NE(Wait(first, bound).exitCode, Code(ReleaseExitCode::GaveUpWaiting));
+  EXPECT_NE(Wait(second, bound).exitCode, Code(ReleaseExitCode::GaveUpWaiting));
+  EXPECT_TRUE(Recorded(L"Requested") == 512u || Recorded(L"Requested") == 256u);
+  EXPECT_GE(Recorded(L"Time").value_or(0), released);
+}
+
+}  // namespace

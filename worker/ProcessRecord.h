@@ -1,0 +1,16 @@
+#pragma once
+// One process as a system-wide snapshot reports it, without opening the process.
+#include <cstdint>
+#include <string>
+
+struct ProcessRecord {
+  uint32_t id = 0;
+  uint32_t parentId = 0;
+  // FILETIME ticks. Ids are reused, so a process is the pair of id and creation time.
+  int64_t creationTime = 0;
+  // Kernel plus user time, 100 ns ticks.
+  int64_t processorTime = 0;
+  uint64_t workingSet = 0;  // bytes
+  int32_t basePriority = 0;
+  std::u16string name;  // image name, "System" and the like for the kernel's own
+};

@@ -1,0 +1,125 @@
+#include "worker/ReleaseWorker.h"
+
+#include <algorithm>
+
+#include "foundation/Guard.h"
+#include "foundation/RAM.h"
+#include "foundation/Rounding.h"
+#include "worker/LastRelease.h"
+#include "worker/ReleaseArgument.h"
+#include "worker/ReleasePlanner.h"
+
+namespace {
+
+constexpr int64_t Megabyte = int64_t{1024} * 1024;
+
+// Another worker holding the turn gets it back even when this run fails half-way.
+class Turn {
+ public:
+  Turn(ReleaseTurnPort& port, TurnResult result)
+      : port_(port), held_(result == TurnResult::Acquired || result == TurnResult::Abandoned) {}
+  Turn(const Turn&) = delete;
+  Turn& operator=(const Turn&) = delete;
+  ~Turn() {
+    if (held_) {
+      guarded([&] { port_.EndTurn(); });
+    }
+  }
+
+ private:
+  ReleaseTurnPort& port_;
+  bool held_;
+};
+
+int64_t ReadAvailable(const WorkerPorts& ports) {
+  // GetPerformanceInfo is read fresh; GlobalMemoryStatusEx, the fall-back, may be a second old.
+  const auto fresh = guarded_or<std::optional<int64_t>>(
+      std::nullopt, [&] { return ports.memory.AvailableBytes(); });
+  return fresh ? *fresh : GetAvailablePhysicalMemory(ports.system);
+}
+
+uint32_t ClampToDword(int64_t value) {
+  return static_cast<uint32_t>(std::clamp<int64_t>(value, 0, UINT32_MAX));
+}
+
+// The work of one turn; returns the available memory at its end.
+int64_t FreeMemory(const WorkerPorts& ports, int64_t start, int64_t target) {
+  const uint64_t deadline = ports.clock.Milliseconds() + WorkDeadlineMilliseconds;
+  const auto expired = [&] { return ports.clock.Milliseconds() >= deadline; };
+
+  // 1. Privileges, one by one: each counts only where the token holds it.
+  ports.privileges.Enable(Privilege::Debug);  // opens other accounts' processes
+  const bool quota = ports.privileges.Enable(Privilege::IncreaseQuota);
+  const bool profile = ports.privileges.Enable(Privilege::ProfileSingleProcess);
+
+  // 2. The largest idle working sets first, one pass.
+  std::vector<TrimTarget> plan;
+  if (const auto before = ports.processes.TakeSnapshot()) {
+    ports.clock.Sleep(IdleSampleMilliseconds);
+    if (const auto after = ports.processes.TakeSnapshot()) {
+      plan = PlanTrimming(*before, *after,
+                          {ports.session.CurrentProcessId(), ports.session.ForegroundProcessId()});
+    }
+  }
+  int64_t available = start;
+  int sinceReading = 0;
+  for (const TrimTarget& target_process : plan) {
+    if (ShouldStop(available, target, ports.clock.Milliseconds(), deadline) != StopReason::None) {
+      break;
+    }
+    ports.trimmer.TrimWorkingSet(target_process.id, target_process.creationTime);
+    if (++sinceReading == TrimsBetweenReadings) {
+      sinceReading = 0;
+      available = ReadAvailable(ports);
+    }
+  }
+  available = ReadAvailable(ports);
+
+  // 3. Only for a privileged caller, and only while still short.
+  if (quota && available < target && !expired()) {
+    if (ports.systemMemory.TrimFileCache()) {
+      available = ReadAvailable(ports);
+    }
+  }
+  if (profile && available < target && !expired()) {
+    // Writing the modified list out only moves its pages to standby: worth it only when that
+    // alone could cover what is missing.
+    const auto modified = ports.systemMemory.ModifiedListBytes();
+    if (modified && *modified >= target - available && ports.systemMemory.FlushModifiedList()) {
+      available = ReadAvailable(ports);
+    }
+  }
+  return available;
+}
+
+}  // namespace
+
+ReleaseExitCode RunReleaseWorker(std::span<const std::u16string> arguments,
+                                 const WorkerPorts& ports) {
+  const std::optional<int32_t> asked = ParseReleaseArguments(arguments);
+  if (!asked || *asked <= 0) {
+    return ReleaseExitCode::NothingToDo;
+  }
+  const uint64_t started = ports.clock.Milliseconds();
+  ports.session.EnterBackgroundMode();
+  LastRelease record;
+  record.requested = ClampToDword(CutToTotalMemory(*asked, GetTotalPhysicalMemory(ports.system)));
+
+  ReleaseExitCode code = ReleaseExitCode::GaveUpWaiting;
+  const TurnResult result = ports.turn.WaitForTurn(TurnWaitMilliseconds);
+  // Recorded before the turn ends, so workers taking turns never write LastRelease at once.
+  const Turn turn(ports.turn, result);
+  if (result != TurnResult::TimedOut) {
+    // Measured afresh: the workers before this one have already freed what they could.
+    const int64_t start = ReadAvailable(ports);
+    const int64_t target = start + int64_t{record.requested} * Megabyte;
+    const int64_t end = FreeMemory(ports, start, target);
+    record.freed = ClampToDword(
+        end > start ? RoundToInt64(static_cast<long double>(end - start) / Megabyte) : 0);
+    code = end >= target ? ReleaseExitCode::Reached : ReleaseExitCode::Partial;
+  }
+  record.milliseconds = ClampToDword(static_cast<int64_t>(ports.clock.Milliseconds() - started));
+  record.time = ports.clock.UtcFileTime();
+  RecordLastRelease(ports.registry, record);
+  return code;
+}

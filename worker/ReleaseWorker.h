@@ -1,0 +1,25 @@
+#pragma once
+// The release worker's run: raise available physical memory by the megabytes asked for, as best
+// effort within a deadline, by trimming the working sets of idle processes, largest first, and
+// where the worker is privileged by trimming the system file cache and writing out the modified
+// page list. It never allocates memory to push others out, never purges the standby list (its
+// pages already count as available) and never empties every working set.
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "worker/ReleaseExitCode.h"
+#include "worker/WorkerPorts.h"
+
+// Chunks of one request arrive in quick succession (ten for 9.6 GB), each waiting for the ones
+// before it at up to WorkDeadline each: room for them all, and still bounded.
+inline constexpr uint32_t TurnWaitMilliseconds = 90000;
+// How long one worker works once it has its turn.
+inline constexpr uint32_t WorkDeadlineMilliseconds = 8000;
+// Time between the two snapshots whose processor times tell which processes are idle.
+inline constexpr uint32_t IdleSampleMilliseconds = 250;
+// Trims between two readings of available memory: a reading is not free either.
+inline constexpr int TrimsBetweenReadings = 4;
+
+ReleaseExitCode RunReleaseWorker(std::span<const std::u16string> arguments,
+                                 const WorkerPorts& ports);

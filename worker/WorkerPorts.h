@@ -1,0 +1,104 @@
+#pragma once
+// What the release worker needs of Windows, one small port per kind of operation.
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "foundation/RegistryPort.h"
+#include "foundation/SystemInfoPort.h"
+#include "worker/ProcessRecord.h"
+
+class ProcessSnapshotPort {
+ public:
+  virtual ~ProcessSnapshotPort() = default;
+  // Every process on the machine in one query; nothing when the query fails.
+  virtual std::optional<std::vector<ProcessRecord>> TakeSnapshot() = 0;
+};
+
+class MemoryReadingPort {
+ public:
+  virtual ~MemoryReadingPort() = default;
+  // Available physical memory in bytes (free, zeroed and standby pages), read fresh from
+  // GetPerformanceInfo. Nothing when it cannot be read.
+  virtual std::optional<int64_t> AvailableBytes() = 0;
+};
+
+enum class TrimResult {
+  Trimmed,
+  NotOpened,    // access refused, gone, or the id now names another process
+  HardMinimum,  // its working set has a hard minimum: left alone
+  Failed,       // the trim call failed or is missing
+};
+
+class TrimmerPort {
+ public:
+  virtual ~TrimmerPort() = default;
+  // Opens the process with the least rights trimming needs, checks that it is still the same
+  // process, empties its working set (SetProcessWorkingSetSizeEx(-1, -1)) and closes it.
+  virtual TrimResult TrimWorkingSet(uint32_t id, int64_t creationTime) = 0;
+};
+
+enum class Privilege { Debug, IncreaseQuota, ProfileSingleProcess };
+
+class PrivilegePort {
+ public:
+  virtual ~PrivilegePort() = default;
+  // True only when the token holds the privilege and it is now enabled.
+  virtual bool Enable(Privilege privilege) = 0;
+};
+
+class SystemMemoryPort {
+ public:
+  virtual ~SystemMemoryPort() = default;
+  // SetSystemFileCacheSize(-1, -1, 0). False when it failed or is missing.
+  virtual bool TrimFileCache() = 0;
+  // Bytes on the modified page list; nothing when the layout of the answer cannot be trusted.
+  virtual std::optional<int64_t> ModifiedListBytes() = 0;
+  // Writes the modified pages out so they join the standby list. False on failure.
+  virtual bool FlushModifiedList() = 0;
+};
+
+class WorkerClockPort {
+ public:
+  virtual ~WorkerClockPort() = default;
+  virtual uint64_t Milliseconds() = 0;  // a steady count
+  virtual void Sleep(uint32_t milliseconds) = 0;
+  virtual uint64_t UtcFileTime() = 0;  // now, FILETIME ticks
+};
+
+enum class TurnResult {
+  Acquired,
+  Abandoned,    // its last holder ended without giving it back: ours now
+  TimedOut,     // still held by another worker when the wait ended
+  Unavailable,  // no mutex could be made: the worker works without waiting
+};
+
+class ReleaseTurnPort {
+ public:
+  virtual ~ReleaseTurnPort() = default;
+  virtual TurnResult WaitForTurn(uint32_t milliseconds) = 0;
+  virtual void EndTurn() = 0;
+};
+
+class WorkerSessionPort {
+ public:
+  virtual ~WorkerSessionPort() = default;
+  virtual uint32_t CurrentProcessId() = 0;
+  // The process of the foreground window; nothing where there is none (session 0).
+  virtual std::optional<uint32_t> ForegroundProcessId() = 0;
+  // Low processor, disk and memory priority while the worker runs.
+  virtual void EnterBackgroundMode() = 0;
+};
+
+struct WorkerPorts {
+  ProcessSnapshotPort& processes;
+  MemoryReadingPort& memory;
+  SystemInfoPort& system;  // total physical memory, and available memory when the above fails
+  TrimmerPort& trimmer;
+  PrivilegePort& privileges;
+  SystemMemoryPort& systemMemory;
+  WorkerClockPort& clock;
+  ReleaseTurnPort& turn;
+  WorkerSessionPort& session;
+  RegistryPort& registry;  // LastRelease
+};
