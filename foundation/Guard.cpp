@@ -22,6 +22,8 @@ struct FailureInFlight {
 FailureInFlight DescribeFailureInFlight() {
   FailureInFlight failure;
   try {
+    // Only ever called from a catch block: there is always a failure in flight.
+    // cppcheck-suppress rethrowNoCurrentException
     throw;
   } catch (const std::system_error& e) {
     failure.code = static_cast<uint32_t>(e.code().value());
@@ -59,18 +61,18 @@ void DebugOutput(std::u16string_view line) noexcept {
   }
 }
 
-void ReportAbsorbedFailure(const std::source_location& where) noexcept {
+void ReportAbsorbedFailure(const char* file, const char* function, uint32_t lineNumber) noexcept {
   if (g_sink.load() == nullptr) {
     return;
   }
   try {
     const FailureInFlight failure = DescribeFailureInFlight();
     std::string line = "Nimbello: ";
-    line += Component(where.file_name());
+    line += Component(file);
     line += ": ";
-    line += where.function_name();
+    line += function;
     line += " line ";
-    line += std::to_string(where.line());
+    line += std::to_string(lineNumber);
     line += ": error ";
     line += std::to_string(failure.code);
     line += ": ";

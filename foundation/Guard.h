@@ -4,7 +4,6 @@
 // debug output (DebugOutput.h) with where it was absorbed and its error code, and nothing else
 // changes.
 #include <cstdint>
-#include <source_location>
 #include <utility>
 
 // A failure that carries a system error code says so through this, so that the guard can name it.
@@ -14,27 +13,31 @@ class FailureWithCode {
   virtual uint32_t ErrorCode() const noexcept = 0;
 };
 
-// Tells the debug output about the failure in flight (call only inside a catch block).
-void ReportAbsorbedFailure(const std::source_location& where) noexcept;
+// Tells the debug output about the failure in flight (call only inside a catch block). Where it
+// was absorbed comes from the compiler's builtins in the guards' default arguments, which name the
+// guard's caller (every compiler the project uses has them; clang 14 lacks std::source_location).
+void ReportAbsorbedFailure(const char* file, const char* function, uint32_t line) noexcept;
 
 template <class Body>
-void guarded(Body&& body,
-             const std::source_location where = std::source_location::current()) noexcept {
+void guarded(Body&& body, const char* file = __builtin_FILE(),
+             const char* function = __builtin_FUNCTION(),
+             uint32_t line = __builtin_LINE()) noexcept {
   try {
     std::forward<Body>(body)();
   } catch (...) {
-    ReportAbsorbedFailure(where);
+    ReportAbsorbedFailure(file, function, line);
   }
 }
 
 // The same for a routine with a result: a failure yields fallback.
 template <class T, class Body>
-T guarded_or(T fallback, Body&& body,
-             const std::source_location where = std::source_location::current()) noexcept {
+T guarded_or(T fallback, Body&& body, const char* file = __builtin_FILE(),
+             const char* function = __builtin_FUNCTION(),
+             uint32_t line = __builtin_LINE()) noexcept {
   try {
     return std::forward<Body>(body)();
   } catch (...) {
-    ReportAbsorbedFailure(where);
+    ReportAbsorbedFailure(file, function, line);
     return fallback;
   }
 }

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,10 @@ bool EqualsIgnoreAsciiCase(std::u16string_view a, std::u16string_view b);
 
 // Digits only, with a leading "-" for a negative number.
 std::u16string DecimalText(int64_t value);
+
+// An optional sign and decimal digits, nothing else, that fit a signed 32-bit integer; nothing
+// for any other text. Digits are summed in 64 bits and checked at each one, so no length wraps.
+std::optional<int32_t> ParseDecimalInt32(std::u16string_view text);
 
 // UTF-16 code units from pairs of bytes, little- or big-endian, taken as they are (lone surrogates
 // and NULs included); an odd last byte is left out.

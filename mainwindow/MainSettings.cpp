@@ -112,29 +112,7 @@ std::optional<int32_t> ParseWholeNumber(std::u16string_view text) {
   while (!text.empty() && blank(text.back())) {
     text.remove_suffix(1);
   }
-  bool negative = false;
-  if (!text.empty() && (text.front() == u'-' || text.front() == u'+')) {
-    negative = text.front() == u'-';
-    text.remove_prefix(1);
-  }
-  if (text.empty()) {
-    return std::nullopt;
-  }
-  int64_t value = 0;
-  for (const char16_t c : text) {
-    if (c < u'0' || c > u'9') {
-      return std::nullopt;
-    }
-    value = value * 10 + (c - u'0');
-    if (value > int64_t{std::numeric_limits<int32_t>::max()} + 1) {
-      return std::nullopt;
-    }
-  }
-  value = negative ? -value : value;
-  if (value > std::numeric_limits<int32_t>::max()) {
-    return std::nullopt;
-  }
-  return static_cast<int32_t>(value);
+  return ParseDecimalInt32(text);
 }
 
 bool IsValidSetting(SettingId id, const SettingValue& value) {
