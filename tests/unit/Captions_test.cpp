@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -12,20 +9,10 @@
 #include "tests/fakes/FakeCaptionedWindow.h"
 #include "tests/fakes/FakeRegistry.h"
 #include "tests/fakes/FakeResources.h"
+#include "tests/fakes/ShippedFile.h"
 #include "tests/fakes/ShippedCaptions.h"
 
 namespace {
-
-std::vector<std::byte> ReadShippedFile(const char* name) {
-  const auto path = std::filesystem::path(__FILE__).parent_path() / "../../resources" / name;
-  std::ifstream in(path, std::ios::binary);
-  std::vector<char> chars((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::vector<std::byte> bytes(chars.size());
-  for (size_t i = 0; i < chars.size(); ++i) {
-    bytes[i] = static_cast<std::byte>(chars[i]);
-  }
-  return bytes;
-}
 
 std::u16string Join(std::initializer_list<std::u16string_view> lines) {
   std::u16string text;

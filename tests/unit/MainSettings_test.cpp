@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
 
@@ -16,6 +14,7 @@
 #include "mainwindow/MainFormText.h"
 #include "tests/fakes/FakeRegistry.h"
 #include "tests/fakes/FakeResources.h"
+#include "tests/fakes/ShippedFile.h"
 #include "tray/CustomTrayIconImage.h"
 
 namespace {
@@ -212,12 +211,7 @@ TEST(MainSettings, LastReleaseRecordAndFigures) {
 TEST(MainSettings, AccessKeysDoNotClash) {
   FakeResources ansi;
   for (const char* file : {"English.lng", "French.lng"}) {
-    const auto path = std::filesystem::path(__FILE__).parent_path() / "../../resources" / file;
-    std::ifstream in(path, std::ios::binary);
-    std::vector<std::byte> bytes;
-    for (char c; in.get(c);) {
-      bytes.push_back(static_cast<std::byte>(c));
-    }
+    const std::vector<std::byte> bytes = ReadShippedFile(file);
     std::map<char16_t, std::u16string> keys;
     VisitLanguageEntries(DecodeLanguageText(bytes, ansi), [&](const auto& fields) {
       if (fields.size() == 3 && fields[0] == MainFormSection && AccessKeyOf(fields[2]) != 0) {

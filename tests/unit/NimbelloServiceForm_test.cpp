@@ -4,8 +4,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <thread>
 
 #include "foundation/Constants.h"
@@ -16,23 +14,13 @@
 #include "tests/fakes/FakeProcessorInfo.h"
 #include "tests/fakes/FakeRegistry.h"
 #include "tests/fakes/FakeResources.h"
+#include "tests/fakes/ShippedFile.h"
 #include "tests/fakes/FakeServicePorts.h"
 #include "tests/fakes/FakeSystemInfo.h"
 
 namespace {
 
 constexpr uint64_t MB = 1024 * 1024;
-
-std::vector<std::byte> ReadShippedFile(const char* name) {
-  const auto path = std::filesystem::path(__FILE__).parent_path() / "../../resources" / name;
-  std::ifstream in(path, std::ios::binary);
-  std::vector<char> chars((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::vector<std::byte> bytes(chars.size());
-  for (size_t i = 0; i < chars.size(); ++i) {
-    bytes[i] = static_cast<std::byte>(chars[i]);
-  }
-  return bytes;
-}
 
 TEST(DefragMemoryRule, AtProgramStart) {
   struct Case {

@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
@@ -17,6 +14,7 @@
 #include "tests/fakes/FakeNotificationIcon.h"
 #include "tests/fakes/FakeRegistry.h"
 #include "tests/fakes/FakeResources.h"
+#include "tests/fakes/ShippedFile.h"
 #include "tests/fakes/FakeSystemInfo.h"
 #include "tests/fakes/FakeUpdateCheck.h"
 #include "tests/fakes/ShippedCaptions.h"
@@ -25,17 +23,6 @@ namespace {
 
 constexpr int32_t W = 1024;
 constexpr int32_t H = 768;
-
-std::vector<std::byte> ReadShippedFile(const char* name) {
-  const auto path = std::filesystem::path(__FILE__).parent_path() / "../../resources" / name;
-  std::ifstream in(path, std::ios::binary);
-  std::vector<char> chars((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::vector<std::byte> bytes(chars.size());
-  for (size_t i = 0; i < chars.size(); ++i) {
-    bytes[i] = static_cast<std::byte>(chars[i]);
-  }
-  return bytes;
-}
 
 std::u16string_view Shipped(std::u16string_view key, bool french) {
   for (const ShippedCaption& c : ShippedCaptions) {
