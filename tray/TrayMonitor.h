@@ -17,8 +17,9 @@ namespace TrayMonitor {
 inline constexpr int32_t FullScreenMargin = 5;
 // Taskbar up and icon missing: give the shell this long before adding the icon.
 inline constexpr uint32_t ShowIconWaitMilliseconds = 1000;
-// The counter starts here so that the first check can come about two hours after the start.
-inline constexpr int32_t FirstUpdateTick = 79200;
+// The counter starts here so that the first check can come about two hours after the start
+// (79200; a test build of the applet starts it a few ticks short of a check instead).
+inline constexpr int32_t FirstUpdateTick = NIMBELLO_FIRST_UPDATE_TICK;
 // A check is possible once the counter passes this, i.e. once a day of ticks after a check.
 inline constexpr int32_t UpdateTickLimit = 86399;
 // A check needs an installed version more than this many whole days old.

@@ -4,6 +4,11 @@
 //   TrayProbe hotkey ID              posts WM_HOTKEY with identifier ID to the tray window
 //   TrayProbe menu-key CHAR          gives the open popup menu the character CHAR, as typed
 //   TrayProbe tooltip                prints the text of each visible tooltip window
+//   TrayProbe balloon                prints the text of each visible balloon tooltip (Wine's
+//                                    tooltips do not give their title back: TTM_GETTITLE is
+//                                    left unanswered)
+//   TrayProbe notify CLASS EVENT     posts the notification icon's callback message (WM_USER + 1)
+//                                    with EVENT, as the shell does, to the first window of CLASS
 //   TrayProbe exit-command           posts the menu command of Exit (display position 5) to the
 //                                    tray window
 //   TrayProbe close CLASS            sends WM_CLOSE to the first window of CLASS (bounded wait)
@@ -15,6 +20,7 @@
 //                                    the first window of CLASS
 #include <windows.h>
 // Needs the types of windows.h.
+#include <commctrl.h>
 #include <psapi.h>
 
 #include <cstdio>
@@ -85,16 +91,23 @@ int Companion() {
   return 0;
 }
 
-BOOL CALLBACK PrintTooltip(HWND window, LPARAM found) {
+struct TooltipQuery {
+  bool balloonsOnly = false;
+  int found = 0;
+};
+
+BOOL CALLBACK PrintTooltip(HWND window, LPARAM context) {
+  auto& query = *reinterpret_cast<TooltipQuery*>(context);
   wchar_t name[64] = {};
   GetClassNameW(window, name, 64);
-  if (IsWindowVisible(window) && std::wstring(name) == L"tooltips_class32") {
+  if (IsWindowVisible(window) && std::wstring(name) == L"tooltips_class32" &&
+      (!query.balloonsOnly || (GetWindowLongW(window, GWL_STYLE) & TTS_BALLOON) != 0)) {
     wchar_t text[512] = {};
     DWORD_PTR n = 0;
     SendMessageTimeoutW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
                         2000, &n);
     std::printf("%s\n", Utf8(text).c_str());
-    ++*reinterpret_cast<int*>(found);
+    ++query.found;
   }
   return TRUE;
 }
@@ -138,10 +151,17 @@ int wmain(int argc, wchar_t** argv) {
     HWND menu = FindWindowW(L"#32768", nullptr);
     return menu != nullptr && arg[0] != 0 && PostMessageW(menu, WM_CHAR, arg[0], 1) ? 0 : 1;
   }
-  if (command == L"tooltip") {
-    int found = 0;
-    EnumWindows(PrintTooltip, reinterpret_cast<LPARAM>(&found));
-    return found > 0 ? 0 : 1;
+  if (command == L"tooltip" || command == L"balloon") {
+    TooltipQuery query{command == L"balloon"};
+    EnumWindows(PrintTooltip, reinterpret_cast<LPARAM>(&query));
+    return query.found > 0 ? 0 : 1;
+  }
+  if (command == L"notify") {
+    HWND window = FindWindowW(arg, nullptr);
+    return window != nullptr && argc > 3 &&
+                   PostMessageW(window, WM_USER + 1, 0, static_cast<LPARAM>(_wtoi(argv[3])))
+               ? 0
+               : 1;
   }
   if (command == L"exit-command") {
     HWND tray = FindWindowW(L"TNBTrayForm", nullptr);

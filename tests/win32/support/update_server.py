@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """A stand-in for the vendor's update server, for the update check's tests under Wine.
 
-Listens on 127.0.0.1 only, on a free port that it writes to --port-file once it accepts
-connections. Every request whose path does not start with "/__" is recorded and answered the way
+Listens on 127.0.0.1 only, on --port (a free one when 0) that it writes to --port-file once it
+accepts connections. Every request whose path does not start with "/__" is recorded and answered the way
 the last "/__set" request said. Control requests:
 
   /__set?status=200&type=text/plain&body=<hex>&pad=0&tail=0&behaviour=answer&location=...
@@ -185,6 +185,7 @@ class Server(socketserver.ThreadingTCPServer):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--port-file", required=True)
+    parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--lifetime", type=float, default=600)
     parser.add_argument("--hold", type=float, default=60)
     args = parser.parse_args()
@@ -193,7 +194,7 @@ def main():
     for fd in (0, 1, 2):
         os.dup2(devnull, fd)
 
-    server = Server(("127.0.0.1", 0), Handler)
+    server = Server(("127.0.0.1", args.port), Handler)
     server.state = State()
     server.hold = args.hold
     server.mute = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
