@@ -16,26 +16,9 @@
 #include <cwchar>
 #include <string>
 
-namespace {
+#include "win32/support/ProcessCounters.h"
 
-// Committed private memory, summed over the address space: what "private bytes" counts. Wine
-// leaves PrivateUsage at 0, so this is the figure used there.
-unsigned long long CommittedPrivateBytes(HANDLE process) {
-  unsigned long long total = 0;
-  MEMORY_BASIC_INFORMATION info{};
-  const char* address = nullptr;
-  while (VirtualQueryEx(process, address, &info, sizeof(info)) == sizeof(info)) {
-    if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE) {
-      total += info.RegionSize;
-    }
-    const char* next = static_cast<const char*>(info.BaseAddress) + info.RegionSize;
-    if (next <= address) {
-      break;
-    }
-    address = next;
-  }
-  return total;
-}
+namespace {
 
 DWORD FindProcess(const wchar_t* exe) {
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
@@ -70,9 +53,9 @@ int Memory(const wchar_t* exe) {
   counters.cb = sizeof(counters);
   GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
                        sizeof(counters));
-  unsigned long long privateBytes = counters.PrivateUsage;
+  uint64_t privateBytes = counters.PrivateUsage;
   if (privateBytes == 0) {
-    privateBytes = CommittedPrivateBytes(process);
+    privateBytes = wine_test::CommittedPrivateBytes(process);
   }
   DWORD handles = 0;
   GetProcessHandleCount(process, &handles);
@@ -80,8 +63,8 @@ int Memory(const wchar_t* exe) {
   const DWORD user = GetGuiResources(process, GR_USEROBJECTS);
   CloseHandle(process);
   std::printf("working_set=%llu private=%llu handles=%lu gdi=%lu user=%lu\n",
-              static_cast<unsigned long long>(counters.WorkingSetSize), privateBytes, handles, gdi,
-              user);
+              static_cast<unsigned long long>(counters.WorkingSetSize),
+              static_cast<unsigned long long>(privateBytes), handles, gdi, user);
   return 0;
 }
 

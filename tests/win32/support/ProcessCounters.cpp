@@ -56,12 +56,13 @@ DWORD CountUserObjectsByIndex() {
   return n;
 }
 
-// Committed private memory summed over the address space: what "private bytes" counts.
-uint64_t CommittedPrivateBytes() {
+}  // namespace
+
+uint64_t CommittedPrivateBytes(HANDLE process) {
   uint64_t total = 0;
   MEMORY_BASIC_INFORMATION info{};
   const char* address = nullptr;
-  while (VirtualQuery(address, &info, sizeof(info)) == sizeof(info)) {
+  while (VirtualQueryEx(process, address, &info, sizeof(info)) == sizeof(info)) {
     if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE) {
       total += info.RegionSize;
     }
@@ -73,8 +74,6 @@ uint64_t CommittedPrivateBytes() {
   }
   return total;
 }
-
-}  // namespace
 
 ProcessCounters CountProcessResources() {
   ProcessCounters c;
@@ -98,7 +97,7 @@ ProcessCounters CountProcessResources() {
       memory.PrivateUsage != 0) {
     c.privateBytes = memory.PrivateUsage;
   } else {
-    c.privateBytes = CommittedPrivateBytes();
+    c.privateBytes = CommittedPrivateBytes(self);
   }
   return c;
 }

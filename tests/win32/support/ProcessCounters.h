@@ -19,4 +19,8 @@ struct ProcessCounters {
 
 ProcessCounters CountProcessResources();
 
+// Committed private memory of a process summed over its address space: what "private bytes"
+// counts, and the figure to use where PrivateUsage reads 0 (Wine).
+uint64_t CommittedPrivateBytes(HANDLE process);
+
 }  // namespace wine_test
