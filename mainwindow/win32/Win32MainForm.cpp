@@ -18,6 +18,7 @@
 #include "mainwindow/win32/MainFormIds.h"
 #include "mainwindow/win32/Win32Status.h"
 #include "tray/TrayMonitor.h"
+#include "tray/win32/GdiHandles.h"
 
 namespace {
 
@@ -122,9 +123,8 @@ UINT WindowDpi(HWND window) {
       return dpi;
     }
   }
-  HDC screen = GetDC(nullptr);
-  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
-  ReleaseDC(nullptr, screen);
+  const UniqueScreenDC screen(GetDC(nullptr));
+  const int dpi = screen ? GetDeviceCaps(screen.get(), LOGPIXELSX) : 0;
   return dpi > 0 ? static_cast<UINT>(dpi) : USER_DEFAULT_SCREEN_DPI;
 }
 
@@ -618,15 +618,16 @@ void Win32MainForm::DrawColorButton(const DRAWITEMSTRUCT& item, SettingId id) {
   PictureKeeper sysColors(16);
   const std::optional<uint32_t> value = ColorFromName(colors_[ColorIndex(id)]);
   if (value) {
-    HBRUSH brush = CreateSolidBrush(DrawingColor(*value, sysColors));
-    FillRect(item.hDC, &swatch, brush);
-    DeleteObject(brush);
+    const UniqueHBrush brush(CreateSolidBrush(DrawingColor(*value, sysColors)));
+    if (brush) {
+      FillRect(item.hDC, &swatch, brush.get());
+    }
   }
   FrameRect(item.hDC, &swatch, GetSysColorBrush(COLOR_BTNTEXT));
   RECT text = r;
   text.left = swatch.right + side / 2;
   const auto font = reinterpret_cast<HFONT>(SendMessageW(item.hwndItem, WM_GETFONT, 0, 0));
-  HGDIOBJ oldFont = SelectObject(item.hDC, font);
+  const SelectedObject selectedFont(item.hDC, font);
   SetBkMode(item.hDC, TRANSPARENT);
   SetTextColor(item.hDC,
                GetSysColor((item.itemState & ODS_DISABLED) ? COLOR_GRAYTEXT : COLOR_BTNTEXT));
@@ -634,7 +635,6 @@ void Win32MainForm::DrawColorButton(const DRAWITEMSTRUCT& item, SettingId id) {
   DrawTextW(
       item.hDC, caption.c_str(), -1, &text,
       DT_SINGLELINE | DT_VCENTER | DT_LEFT | ((item.itemState & ODS_NOACCEL) ? DT_HIDEPREFIX : 0));
-  SelectObject(item.hDC, oldFont);
   if (item.itemState & ODS_FOCUS) {
     RECT focus = r;
     const int inset = MulDiv(3, static_cast<int>(WindowDpi(window_)), USER_DEFAULT_SCREEN_DPI);

@@ -1,5 +1,5 @@
 #pragma once
-// Owners of the GDI and USER handles that icons are made from.
+// Owners of the GDI and USER handles that icons and owner-drawn controls are made from.
 #include <windows.h>
 
 #include "foundation/win32/UniqueHandle.h"
@@ -9,6 +9,9 @@ struct IconDestroyer {
 };
 struct BitmapDeleter {
   void operator()(HBITMAP h) const { DeleteObject(h); }
+};
+struct BrushDeleter {
+  void operator()(HBRUSH h) const { DeleteObject(h); }
 };
 // A DC of our own (CreateCompatibleDC).
 struct MemoryDCDeleter {
@@ -21,6 +24,7 @@ struct ScreenDCReleaser {
 
 using UniqueHIcon = UniqueHandle<HICON, IconDestroyer>;
 using UniqueHBitmap = UniqueHandle<HBITMAP, BitmapDeleter>;
+using UniqueHBrush = UniqueHandle<HBRUSH, BrushDeleter>;
 using UniqueMemoryDC = UniqueHandle<HDC, MemoryDCDeleter>;
 using UniqueScreenDC = UniqueHandle<HDC, ScreenDCReleaser>;
 
