@@ -120,12 +120,25 @@ def stage(name, shipped_programs=(), helpers=(), worker="standin"):
     return folder
 
 
+def _in_this_prefix(pid):
+    """Whether a host process runs in this tree's Wine prefix: other trees on the machine run
+    programs of the same names in theirs, and a count or an end must never reach those."""
+    try:
+        with open("/proc/%s/environ" % pid, "rb") as f:
+            entries = f.read().split(b"\0")
+    except OSError:
+        return False
+    return ("WINEPREFIX=" + ENV["WINEPREFIX"]).encode() in entries
+
+
 def _processes_named(exe_name):
-    """Host processes whose command line names exe_name: Wine runs each Windows process as one."""
+    """Host processes of this prefix whose command line names exe_name: Wine runs each Windows
+    process as one."""
     out = subprocess.run(["ps", "-eo", "pid,stat,etimes,args"], capture_output=True, text=True).stdout
     found = []
     for line in out.splitlines()[1:]:
-        if exe_name.lower() in line.lower() and "ps -eo" not in line:
+        if (exe_name.lower() in line.lower() and "ps -eo" not in line
+                and _in_this_prefix(line.split()[0])):
             found.append(line.strip())
     return found
 
