@@ -56,6 +56,7 @@ AllowSkipFiles off
   ${EndIf}
   FileClose $0
   Delete "$INSTDIR\Nimbello.install"
+  !insertmacro NimbelloRefuseForeignFolder
   Call NimbelloProtectFolder
   ${If} $R0 != 1
     !insertmacro NimbelloFail 4 "The folder $INSTDIR could not be made writable by administrators only."
@@ -75,6 +76,7 @@ AllowSkipFiles off
 !macroend
 
 !macro NimbelloAfterCopy
+  !insertmacro NimbelloSecureCopiedFiles
   ; 4. Register the service and check that the manager knows it; 5. start it.
   Call NimbelloRegisterService
   ${If} $R0 != 1
