@@ -1,15 +1,9 @@
-"""The shipped service and its real release worker under the worst settings a standard user may
-write: MemoryMaintain 100, MemoryFree 100 (one worker start per 1024 MB of the machine, on every
-tick), ExecutePeriod 0 and ProcessorLimit 0. A squatter holds a mutex under the workers' turn name
-and an event under its waiting place's name before the service starts, as a user who got there
-first could. Sampled once a second for 60 s: at most two workers that wait or work, each alive for
-no longer than its wait and its work, the handed-on chunks worked toward; none left 10 s after the
-stop. Wine keeps ended processes as zombies for a while: only live ones count.
-
-The service still starts one worker per 1024 MB on every tick, and all but two of them end at once;
-under WOW64 Wine even a program that ends at once lives 0.15 to 0.3 s, so a sample also sees some
-of those in passing. A worker seen by two samples in a row lived a second or more: only those wait
-or work. Both counts are printed.
+"""The shipped service and its real worker under the worst settings a standard user may write
+(MemoryMaintain 100, MemoryFree 100: a worker start per 1024 MB on every tick, ExecutePeriod 0,
+ProcessorLimit 0), with a squatter holding a mutex and an event under the turn's names first.
+Sampled once a second for 60 s. Every start but two per turn ends at once, yet under WOW64 Wine even
+that takes 0.15 to 0.3 s, so a sample sees some in passing: only workers seen by two samples in a
+row (alive a second or more) wait or work. Zombies do not count.
 """
 import os
 import time
@@ -23,13 +17,11 @@ folder = w.stage(os.path.join("hostile", "Program Files", "Nimbello"), ["Nimbell
 SERVICE_EXE = os.path.join(folder, "NimbelloService.exe")
 HOSTILE = {"MemoryMaintain": 100, "MemoryFree": 100, "ExecutePeriod": 0, "ProcessorLimit": 0}
 WORKER = "NimbelloDefrag.exe"
-# The turn's wait (20 s) and a run's work (8 s after a 0.25 s idle sample), with Wine's slack.
-LONGEST_LIFE = 32
+LONGEST_LIFE = 32  # the turn's wait (20 s), a run's work (8.25 s) and Wine's slack
 squatter = None
 
 
 def live_workers():
-    """pids of this prefix's live workers."""
     return {line.split()[0] for line in w._processes_named(WORKER)
             if not line.split()[1].startswith("Z")}
 
@@ -77,9 +69,7 @@ def main():
             "its work (longest seen %d s)" % longest)
     total_mb = round(w.host_memory() / 2**20)
     worked = [r for r in requested if r]
-    # The first worker of a request works toward its own 1024 MB; the one after it also toward the
-    # chunks handed on to it while it waited.
-    w.check(worked and max(worked) > 1024 and max(worked) <= total_mb + 1,
+    w.check(worked and 1024 < max(worked) <= total_mb + 1,
             "the waiting worker worked toward the handed-on chunks (Requested %r, machine %d MB)"
             % (sorted(worked), total_mb))
 

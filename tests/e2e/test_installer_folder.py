@@ -1,19 +1,14 @@
-"""The installer and a program folder that was there before it: made beforehand (as a user may,
-under C:\\ or with /D=), writable by Everyone, holding a planted NimbelloDefrag.exe that Everyone may
-write. After the silent install the worker is ours, and neither the folder nor the file lets
-Everyone write any longer: each has the installer's protected DACL.
-
-Wine keeps no file owners: every file and folder reads back as owned by the Wine user, the account
-the installer runs as, and an owner set by a program does not stick. So the owner the installer
-sets, and its refusal of a folder that another user owns (exit code 9), cannot be seen here; the
-same owner rule is the service's install check, whose decision the unit tests judge with fakes.
-Wine shows a DACL as the file's mode bits: "Everyone may write" reads back as 0x1301ff.
+"""The installer and a program folder made beforehand (as a user may, under C:\ or with /D=),
+writable by Everyone and holding a planted NimbelloDefrag.exe that Everyone may write: after the
+silent install the worker is ours and neither the folder nor its files let Everyone write.
+Wine keeps no file owners (every file is the Wine user's, the installer's own account) and shows a
+DACL as mode bits, so the owner set and the refusal of a foreign owner (exit code 9) are not seen
+here; the service's install check applies the same owner rule, judged by the unit tests' fakes.
 """
 import filecmp
 import os
 import re
 import shutil
-import stat
 
 import winharness as w
 
@@ -36,8 +31,7 @@ def security(path):
     return out.strip() if rc == 0 else None
 
 
-def everyone_writes(sddl):
-    """Whether an entry allows Everyone a right beyond read and execute (0x1200a9)."""
+def everyone_writes(sddl):  # a right beyond read and execute (0x1200a9)
     return any(int(mask, 16) & ~0x1200a9 for mask in re.findall(r"\(A;[^;]*;0x([0-9a-f]+);;;WD\)",
                                                               sddl or "", re.I))
 
@@ -58,8 +52,7 @@ def main():
     os.makedirs(FOLDER)
     with open(WORKER, "wb") as f:
         f.write(b"MZ planted by a user")
-    everyone_rw = stat.S_IRWXU | stat.S_IRGRP | stat.S_IWGRP | stat.S_IROTH | stat.S_IWOTH
-    os.chmod(WORKER, everyone_rw)
+    os.chmod(WORKER, 0o766)
     os.chmod(FOLDER, 0o777)
     before = (security(WIN_FOLDER), security(WIN_FOLDER + r"\NimbelloDefrag.exe"))
     if not all(everyone_writes(s) for s in before):

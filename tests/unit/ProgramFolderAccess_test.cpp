@@ -3,8 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
+#include "foundation/Text.h"
 #include "tests/fakes/FakeServicePorts.h"
 
 namespace {
@@ -59,49 +58,39 @@ TEST(ProgramFolderAccess, BroadGroupsThatMayChangeTheFolderOrItsFiles) {
   }
 }
 
-// The folder's owner and the worker file's owner and DACL judged with the folder's DACL. The
-// fake's folder is Program Files' and owned by the Administrators, the installer's account is an
-// administrator's own, and the worker file, when there is one, carries the folder's entries.
+// The folder's owner and the worker file's owner and DACL judged with the folder's DACL (Program
+// Files' in the fake). The installer runs as an administrator's own account.
 TEST(ProgramFolderAccess, OwnersAndTheWorkerFile) {
-  using F = FakeFolderSecurity&;
-  const std::u16string TI = u"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
-  const std::u16string Installer = u"S-1-5-21-1-2-3-500", User = u"S-1-5-21-1-2-3-1001";
+  const std::u16string Installer = u"S-1-5-21-1-2-3-500", User = u"S-1-5-21-1-2-3-1001", No;
   const std::vector<AccessEntry> everyoneWrites = {{A, 0, 0x1301BF, WD}};
   struct Case {
-    const char* name;
-    std::function<void(F)> setUp;
+    std::u16string owner, workerOwner;  // empty: none
+    bool worker, plantedWritable;       // a worker file; one that Everyone may write
     bool mayChange;
   };
+  // clang-format off
   const Case cases[] = {
-      {"Administrators own the folder, no worker yet", [](F) {}, false},
-      {"SYSTEM owns it", [&](F f) { f.owner = SY; }, false},
-      {"TrustedInstaller owns it", [&](F f) { f.owner = TI; }, false},
-      {"the installing administrator owns it", [&](F f) { f.owner = Installer; }, false},
-      {"a standard user made it beforehand", [&](F f) { f.owner = User; }, true},
-      {"Users own it", [&](F f) { f.owner = BU; }, true},
-      {"no owner", [&](F f) { f.owner.reset(); }, true},
-      {"a SID that only begins like SYSTEM's", [&](F f) { f.owner = u"S-1-5-18-7"; }, true},
-      {"the worker file is the folder's", [&](F f) { f.workerEntries = f.entries; }, false},
-      {"a planted worker that Everyone may write", [&](F f) { f.workerEntries = everyoneWrites; },
-       true},
-      {"a worker file owned by a user",
-       [&](F f) {
-         f.workerEntries = f.entries;
-         f.workerOwner = User;
-       },
-       true},
-      {"a worker file owned by no one",
-       [&](F f) {
-         f.workerEntries = f.entries;
-         f.workerOwner.reset();
-       },
-       true},
+      {BA, BA, false, false, false}, {SY, BA, false, false, false}, {Installer, BA, false, false, false},
+      {u"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464", BA, false, false, false},
+      {User, BA, false, false, true}, {BU, BA, false, false, true}, {No, BA, false, false, true},
+      {u"S-1-5-18-7", BA, false, false, true},
+      {BA, BA, true, false, false}, {BA, BA, true, true, true}, {BA, User, true, false, true},
+      {BA, No, true, false, true},
   };
+  // clang-format on
   for (const Case& c : cases) {
     FakeFolderSecurity folders;
     folders.account = Installer;
-    c.setUp(folders);
-    EXPECT_EQ(UsersMayChangeProgramFolder(folders, u"C:\\Nimbello\\"), c.mayChange) << c.name;
+    const auto sid = [](const std::u16string& s) {
+      return s.empty() ? std::nullopt : std::optional(s);
+    };
+    folders.owner = sid(c.owner);
+    folders.workerOwner = sid(c.workerOwner);
+    if (c.worker) {
+      folders.workerEntries = c.plantedWritable ? everyoneWrites : folders.entries;
+    }
+    EXPECT_EQ(UsersMayChangeProgramFolder(folders, u"C:\\Nimbello\\"), c.mayChange)
+        << ToUtf8(c.owner) << " " << ToUtf8(c.workerOwner) << " " << c.worker;
   }
 }
 

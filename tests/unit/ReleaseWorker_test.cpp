@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <climits>
 #include <functional>
 
 #include "foundation/CustomRegistry.h"
@@ -169,67 +170,60 @@ TEST(ReleaseWorker, RunsUntilTargetOrDeadline) {
 
 // However many workers start, one works and one waits; the waiting one works toward what the
 // others handed on; one that finds the turn free within 30 s of the last run's end does nothing.
-// "now" is the fake's UTC time; LastRelease's Time is whatever a user may have written.
+// LastRelease's Time is whatever a user may have written, as seconds before the fake's now.
 TEST(ReleaseWorker, BoundedAndCooledDown) {
-  using M = FakeWorkerMachine&;
-  constexpr uint64_t Second = 10'000'000;
-  const uint64_t now = FakeWorkerMachine{}.UtcFileTime();
-  const auto last = [](uint64_t time, uint32_t type = RegType::Qword) {
-    return [=](M m) {
-      std::array<std::byte, 8> bytes{};
-      for (size_t i = 0; i < 8; ++i) {
-        bytes[i] = static_cast<std::byte>(time >> (8 * i));
-      }
-      m.registry.SetValue(Constants::SettingsRoot, Constants::LastReleaseKey,
-                          Constants::LastReleaseTime, type,
-                          std::span(bytes).first(type == RegType::Qword ? 8 : 4));
-    };
-  };
+  constexpr int64_t Second = 10'000'000, None = INT64_MIN;
   struct Case {
     const char* what;
     std::u16string argument;
-    std::function<void(M)> setUp;
+    TurnPlace place;
+    bool turnFree;
+    int64_t lastEndedAgo;  // in FILETIME ticks; None: no Time; negative: in the future
+    uint32_t handedOnMeanwhile;
     ReleaseExitCode code;
     size_t trims;
     uint32_t handedOn;
     int32_t requested;  // recorded, -1: nothing
   };
+  constexpr auto W = TurnPlace::Waiting;
   using enum ReleaseExitCode;
   // clang-format off
   const Case cases[] = {
-      {"another waits: hand on and end", u"300", [](M m) { m.place = TurnPlace::Occupied; },
-       HandedOn, 0, 300, -1},
-      {"hand on no more than the machine has", u"100000",
-       [](M m) { m.place = TurnPlace::Occupied; }, HandedOn, 0, 4096, -1},
-      {"no turn to join", u"300", [](M m) { m.place = TurnPlace::Unavailable; }, NoTurn, 0, 0, -1},
-      {"turn free, last run ended 10 s ago", u"300", last(now - 10 * Second), CoolingDown, 0, 0, -1},
-      {"turn free, 29.9 s ago", u"300", last(now - 299 * Second / 10), CoolingDown, 0, 0, -1},
-      {"turn free, 30 s ago", u"400", last(now - 30 * Second), Reached, 4, 0, 400},
-      {"a time in the future counts as none", u"400", last(now + 3650 * 86400 * Second),
-       Reached, 4, 0, 400},
-      {"a Time that is no REG_QWORD counts as none", u"400", last(now, RegType::Dword),
-       Reached, 4, 0, 400},
-      {"a chunk after the first of a request waits", u"400",
-       [&](M m) { last(now - Second)(m); m.turnAtOnce = TurnResult::TimedOut; }, Reached, 4, 0, 400},
-      {"works toward what was handed on", u"100", [](M m) { m.handedOnMeanwhile = 300; },
-       Reached, 4, 0, 400},
-      {"the sum is cut to the total", u"1024", [](M m) { m.handedOnMeanwhile = 0x7FFFFFFF; },
-       Partial, 6, 0, 4096},
+      {"another waits: hand on", u"300", TurnPlace::Occupied, true, None, 0, HandedOn, 0, 300, -1},
+      {"hand on at most the total", u"100000", TurnPlace::Occupied, true, None, 0, HandedOn, 0, 4096, -1},
+      {"no turn to join", u"300", TurnPlace::Unavailable, true, None, 0, NoTurn, 0, 0, -1},
+      {"ended 10 s ago", u"400", W, true, 10 * Second, 0, CoolingDown, 0, 0, -1},
+      {"ended 29.9 s ago", u"400", W, true, 299 * Second / 10, 0, CoolingDown, 0, 0, -1},
+      {"ended 30 s ago", u"400", W, true, 30 * Second, 0, Reached, 4, 0, 400},
+      {"a Time in the future is none", u"400", W, true, -3650 * 86400 * Second, 0, Reached, 4, 0, 400},
+      {"a later chunk of a request waits", u"400", W, false, Second, 0, Reached, 4, 0, 400},
+      {"works toward what was handed on", u"100", W, true, None, 300, Reached, 4, 0, 400},
+      {"the sum cut to the total", u"1024", W, true, None, 0x7FFFFFFF, Partial, 6, 0, 4096},
   };
   // clang-format on
   for (const auto& c : cases) {
     FakeWorkerMachine m;
     SixIdleProcesses(m);
-    c.setUp(m);
+    m.place = c.place;
+    m.turnAtOnce = c.turnFree ? TurnResult::Acquired : TurnResult::TimedOut;
+    m.handedOnMeanwhile = c.handedOnMeanwhile;
+    if (c.lastEndedAgo != None) {
+      const uint64_t time = m.UtcFileTime() - static_cast<uint64_t>(c.lastEndedAgo);
+      std::array<std::byte, 8> bytes{};
+      for (size_t i = 0; i < 8; ++i) {
+        bytes[i] = static_cast<std::byte>(time >> (8 * i));
+      }
+      m.registry.SetValue(Constants::SettingsRoot, Constants::LastReleaseKey,
+                          Constants::LastReleaseTime, RegType::Qword, bytes);
+    }
     const std::u16string args[] = {c.argument};
     EXPECT_EQ(RunReleaseWorker(args, m.Ports()), c.code) << c.what;
     EXPECT_EQ(m.trimmed.size(), c.trims) << c.what;
     EXPECT_EQ(m.handedOn, c.handedOn) << c.what;
     EXPECT_EQ(Recorded(m, Constants::LastReleaseRequested), c.requested) << c.what;
     // Every place taken is given back.
-    const bool waited = m.place == TurnPlace::Waiting;
-    EXPECT_EQ(m.placesLeft, waited ? 1 : 0) << c.what;
-    EXPECT_EQ(m.turnsEnded, waited ? 1 : 0) << c.what;
+    EXPECT_EQ(m.placesLeft, c.place == W ? 1 : 0) << c.what;
+    EXPECT_EQ(m.turnsEnded, c.place == W ? 1 : 0) << c.what;
   }
 }
 
