@@ -24,7 +24,7 @@ endif()
 # Whatever programs of the product this tree builds; the release worker and the main window program
 # are built by their own targets when present.
 set(_programs)
-foreach(_program NimbelloService NimbelloTray NimbelloDefrag Nimbello)
+foreach(_program NimbelloService NimbelloTray NimbelloDefrag Nimbello NimbelloUpdate)
   if(TARGET ${_program})
     install(TARGETS ${_program} RUNTIME DESTINATION .)
     list(APPEND _programs ${_program})
