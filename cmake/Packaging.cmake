@@ -24,12 +24,13 @@ endif()
 # Whatever programs of the product this tree builds; the release worker and the main window program
 # are built by their own targets when present.
 set(_programs)
-foreach(_program NimbelloService NimbelloTray NimbelloDefrag Nimbello)
+foreach(_program NimbelloService NimbelloTray NimbelloDefrag Nimbello NimbelloUpdate)
   if(TARGET ${_program})
     install(TARGETS ${_program} RUNTIME DESTINATION .)
     list(APPEND _programs ${_program})
   endif()
 endforeach()
+install(FILES ${NIMBELLO_HELP_FILE} DESTINATION .)
 if(_flavour STREQUAL "win32")
   install(FILES ${CMAKE_SOURCE_DIR}/packaging/README.txt DESTINATION .)
 endif()
@@ -58,6 +59,8 @@ set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
 if("Nimbello" IN_LIST _programs)
   set(CPACK_PACKAGE_EXECUTABLES Nimbello Nimbello)
 endif()
+# The template adds the link at install and deletes it at uninstall.
+set(CPACK_NSIS_MENU_LINKS Nimbello.chm "Nimbello Help")
 set(CPACK_NSIS_DEFINES
   "!define NIMBELLO_TARGET ${_nsis_target}
 !define NIMBELLO_SETUP_VIEW ${_setup_view}
@@ -77,6 +80,8 @@ if(_flavour STREQUAL "win64-test")
   foreach(_program ${_programs})
     list(APPEND _program_files $<TARGET_FILE:${_program}>)
   endforeach()
+  list(APPEND _programs nimbello_help)
+  list(APPEND _program_files ${NIMBELLO_HELP_FILE})
   add_custom_command(OUTPUT ${_installer}
     COMMAND ${CMAKE_CPACK_COMMAND} -G NSIS --config ${CMAKE_BINARY_DIR}/CPackConfig.cmake
     DEPENDS ${_programs} ${_program_files} ${_nsh} ${CMAKE_BINARY_DIR}/CPackConfig.cmake

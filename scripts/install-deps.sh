@@ -23,6 +23,7 @@ packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine wine64 xvfb xdotool x11-utils imagemagick
   nsis
+  fp-utils libchm-bin
   clang libclang-rt-14-dev clang-tidy cppcheck valgrind
   python3 zip
 )

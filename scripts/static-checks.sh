@@ -3,7 +3,7 @@
 # tray/, mainwindow/ and worker/ outside their win32/ folders. The win32 adapters are left to the mingw
 # compilers' warnings, which are errors there. clang-tidy takes each file's flags from a native
 # build tree's compile_commands.json (default build/native; NIMBELLO_STATIC_TREE picks another).
-# Any finding fails the run. Exit 0 only when both tools are clean.
+# The facts that the README and the help share are checked too. Any finding fails the run. Exit 0 only when both tools are clean.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tree="${NIMBELLO_STATIC_TREE:-build/native}"
@@ -31,6 +31,9 @@ fi
 
 status=0
 log=$(mktemp)
+echo "help facts: README and help against docs/help/facts.json, the main window's ranges, the installer's exit codes"
+python3 docs/help/make_help.py check || status=1
+
 trap 'rm -f "$log"' EXIT
 
 echo "clang-tidy: ${#core[@]} files, $jobs at a time"

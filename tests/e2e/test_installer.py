@@ -23,7 +23,8 @@ DRIVE_C = os.path.join(w.ENV["WINEPREFIX"], "drive_c")
 FOLDER = os.path.join(DRIVE_C, *WIN_FOLDER[3:].split("\\"))
 START_MENU = os.path.join(DRIVE_C, "ProgramData", "Microsoft", "Windows", "Start Menu", "Programs",
                           "Nimbello")
-PROGRAMS = [p for p in ("NimbelloService", "NimbelloTray", "NimbelloDefrag", "Nimbello")
+PROGRAMS = [p for p in ("NimbelloService", "NimbelloTray", "NimbelloDefrag", "Nimbello",
+                        "NimbelloUpdate")
             if os.path.exists(w.shipped(p))]
 # Shortcuts make no menu entries on the Linux desktop.
 ENV = {"WINEDLLOVERRIDES": w.ENV["WINEDLLOVERRIDES"].rstrip("=") + ",winemenubuilder.exe="}
@@ -61,6 +62,10 @@ def check_installed(what):
     w.check(len(PROGRAMS) >= 2 and all(filecmp.cmp(os.path.join(FOLDER, p + ".exe"), w.shipped(p),
                                                    shallow=False) for p in PROGRAMS),
             "%s: files identical to the build's %s" % (what, PROGRAMS))
+    help_file = os.path.join(FOLDER, "Nimbello.chm")
+    w.check(os.path.exists(help_file) and filecmp.cmp(help_file, os.path.join(
+        w.SHIPPED_BIN, "Nimbello.chm"), shallow=False) and os.path.exists(os.path.join(
+            START_MENU, "Nimbello Help.lnk")), "%s: the help file and its Start-menu entry" % what)
     config = dict(l.split("=", 1) for l in w.service_control("config")[1].splitlines() if "=" in l)
     w.check(config.get("path") == '"%s\\NimbelloService.exe"' % WIN_FOLDER and config.get("start")
             == "2", "%s: service at %s, start %s" % (what, config.get("path"), config.get("start")))
