@@ -8,6 +8,10 @@
 
 namespace {
 
+// A worker waits at most 90 s for its turn and works about 8 s: ten minutes is beyond any run.
+constexpr uint32_t LongestRunMilliseconds = 600000;
+constexpr int64_t BytesPerMegabyte = 1024 * 1024;
+
 // The value's little-endian number when it has exactly the type and size given.
 std::optional<uint64_t> ReadNumber(RegistryPort& registry, std::u16string_view name, uint32_t type,
                                    uint32_t size) {
@@ -26,13 +30,22 @@ std::optional<uint64_t> ReadNumber(RegistryPort& registry, std::u16string_view n
 
 }  // namespace
 
-std::optional<LastRelease> ReadLastRelease(RegistryPort& registry) {
+std::optional<LastRelease> ReadLastRelease(RegistryPort& registry, uint64_t nowFileTime,
+                                           int64_t totalBytes) {
   return guarded_or(std::optional<LastRelease>(), [&]() -> std::optional<LastRelease> {
     const auto requested = ReadNumber(registry, Constants::LastReleaseRequested, RegType::Dword, 4);
     const auto freed = ReadNumber(registry, Constants::LastReleaseFreed, RegType::Dword, 4);
     const auto ms = ReadNumber(registry, Constants::LastReleaseMilliseconds, RegType::Dword, 4);
     const auto time = ReadNumber(registry, Constants::LastReleaseTime, RegType::Qword, 8);
     if (!requested || !freed || !ms || !time) {
+      return std::nullopt;
+    }
+    const int64_t totalMegabytes = totalBytes / BytesPerMegabyte;
+    const bool fitsMemory =
+        totalBytes <= 0 || (static_cast<int64_t>(*requested) <= totalMegabytes &&
+                            static_cast<int64_t>(*freed) <= totalMegabytes);
+    if (*time == 0 || *time > nowFileTime || *requested == 0 || !fitsMemory ||
+        *ms > LongestRunMilliseconds) {
       return std::nullopt;
     }
     return LastRelease{static_cast<uint32_t>(*requested), static_cast<uint32_t>(*freed),
