@@ -5,12 +5,12 @@
 
 #include "foundation/Constants.h"
 #include "foundation/Guard.h"
+#include "foundation/Rounding.h"
 
 namespace {
 
 // A worker waits at most 90 s for its turn and works about 8 s: ten minutes is beyond any run.
 constexpr uint32_t LongestRunMilliseconds = 600000;
-constexpr int64_t BytesPerMegabyte = 1024 * 1024;
 
 // The value's little-endian number when it has exactly the type and size given.
 std::optional<uint64_t> ReadNumber(RegistryPort& registry, std::u16string_view name, uint32_t type,
@@ -40,7 +40,8 @@ std::optional<LastRelease> ReadLastRelease(RegistryPort& registry, uint64_t nowF
     if (!requested || !freed || !ms || !time) {
       return std::nullopt;
     }
-    const int64_t totalMegabytes = totalBytes / BytesPerMegabyte;
+    // In rounded megabytes, as the worker cuts a request to the total.
+    const int64_t totalMegabytes = RoundToInt64(static_cast<long double>(totalBytes) / 1024 / 1024);
     const bool fitsMemory =
         totalBytes <= 0 || (static_cast<int64_t>(*requested) <= totalMegabytes &&
                             static_cast<int64_t>(*freed) <= totalMegabytes);
