@@ -5,8 +5,12 @@
 
 #include "foundation/Constants.h"
 #include "foundation/Guard.h"
+#include "foundation/Rounding.h"
 
 namespace {
+
+// A worker waits at most 90 s for its turn and works about 8 s: ten minutes is beyond any run.
+constexpr uint32_t LongestRunMilliseconds = 600000;
 
 // The value's little-endian number when it has exactly the type and size given.
 std::optional<uint64_t> ReadNumber(RegistryPort& registry, std::u16string_view name, uint32_t type,
@@ -26,13 +30,23 @@ std::optional<uint64_t> ReadNumber(RegistryPort& registry, std::u16string_view n
 
 }  // namespace
 
-std::optional<LastRelease> ReadLastRelease(RegistryPort& registry) {
+std::optional<LastRelease> ReadLastRelease(RegistryPort& registry, uint64_t nowFileTime,
+                                           int64_t totalBytes) {
   return guarded_or(std::optional<LastRelease>(), [&]() -> std::optional<LastRelease> {
     const auto requested = ReadNumber(registry, Constants::LastReleaseRequested, RegType::Dword, 4);
     const auto freed = ReadNumber(registry, Constants::LastReleaseFreed, RegType::Dword, 4);
     const auto ms = ReadNumber(registry, Constants::LastReleaseMilliseconds, RegType::Dword, 4);
     const auto time = ReadNumber(registry, Constants::LastReleaseTime, RegType::Qword, 8);
     if (!requested || !freed || !ms || !time) {
+      return std::nullopt;
+    }
+    // In rounded megabytes, as the worker cuts a request to the total.
+    const int64_t totalMegabytes = RoundToInt64(static_cast<long double>(totalBytes) / 1024 / 1024);
+    const bool fitsMemory =
+        totalBytes <= 0 || (static_cast<int64_t>(*requested) <= totalMegabytes &&
+                            static_cast<int64_t>(*freed) <= totalMegabytes);
+    if (*time == 0 || *time > nowFileTime || *requested == 0 || !fitsMemory ||
+        *ms > LongestRunMilliseconds) {
       return std::nullopt;
     }
     return LastRelease{static_cast<uint32_t>(*requested), static_cast<uint32_t>(*freed),

@@ -12,6 +12,10 @@ struct LastRelease {
   uint64_t fileTime = 0;  // when it ended: FILETIME, UTC
 };
 
-// The whole record, or nothing when any of its four values is missing or of another type (no
-// release yet, or a worker still writing it).
-std::optional<LastRelease> ReadLastRelease(RegistryPort& registry);
+// The whole record, or nothing (no release yet, or a worker still writing it). Users may set these
+// values, so the record is taken as input from anyone: each value must have exactly its type and
+// size, and the figures must be ones a worker can leave behind. It ended at a time not after now
+// (FILETIME, UTC); it asked for at least 1 MB and freed no more than the installed memory, when
+// that is known (totalBytes > 0); it took no longer than any worker's run.
+std::optional<LastRelease> ReadLastRelease(RegistryPort& registry, uint64_t nowFileTime,
+                                           int64_t totalBytes);

@@ -477,16 +477,18 @@ void Win32MainForm::ShowMemory() {
 }
 
 void Win32MainForm::ShowLastRelease() {
-  const std::optional<LastRelease> last = ReadLastRelease(registry_);
-  if (!last) {
+  const std::optional<LastRelease> last =
+      ReadLastRelease(registry_, CurrentFileTime(), totalBytes_);
+  // A time Windows cannot show is no time either.
+  const std::u16string when = last ? LocalDateTimeText(last->fileTime) : std::u16string();
+  if (when.empty()) {
     SetItemText(IDC_LASTRELEASEVALUE, Text(u"NoRelease"));
     return;
   }
-  SetItemText(
-      IDC_LASTRELEASEVALUE,
-      FormatCaption(Text(u"LastReleaseText"),
-                    {LocalDateTimeText(last->fileTime), DecimalText(last->requestedMegabytes),
-                     DecimalText(last->freedMegabytes), DecimalText(last->milliseconds)}));
+  SetItemText(IDC_LASTRELEASEVALUE,
+              FormatCaption(Text(u"LastReleaseText"),
+                            {when, DecimalText(last->requestedMegabytes),
+                             DecimalText(last->freedMegabytes), DecimalText(last->milliseconds)}));
 }
 
 void Win32MainForm::ShowStatus() {

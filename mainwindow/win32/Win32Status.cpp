@@ -35,6 +35,12 @@ bool IsAppletRunning() {
   return FindWindowW(Wide(Constants::TrayFormClass).c_str(), nullptr) != nullptr;
 }
 
+uint64_t CurrentFileTime() {
+  FILETIME now{};
+  GetSystemTimeAsFileTime(&now);
+  return (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+}
+
 std::u16string LocalDateTimeText(uint64_t fileTime) {
   FILETIME utc{static_cast<DWORD>(fileTime & 0xFFFFFFFFu), static_cast<DWORD>(fileTime >> 32)};
   SYSTEMTIME universal{};
