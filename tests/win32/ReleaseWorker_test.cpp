@@ -187,6 +187,27 @@ TEST_F(ReleaseWorkerTest, RequestEndsWithinDeadlineWithoutWindowAndRecords) {
             static_cast<uint64_t>(f.elapsed.count()) + 100);
   const uint64_t time = Recorded(L"Time").value_or(0);
   EXPECT_TRUE(time >= before && time <= UtcNow()) << time;
+  // The shipped 32-bit worker under WOW64 reads no process records, so it trims nothing.
+  if (worker_ != wine_test::ProgramFolder() + Wide(Constants::ReleaseWorkerFile)) {
+    EXPECT_EQ(Recorded(L"Trimmed"), 0u);
+    EXPECT_EQ(Recorded(L"Refused"), 0u);
+  }
+}
+
+// This tree's own worker, the x86_64 one in the x86_64 tree: what 64-bit Windows runs. It reads
+// the 64-bit records and trims the prefix's idle processes (Wine's trim calls succeed and free
+// nothing, so every planned process is tried) and counts the outcomes.
+TEST_F(ReleaseWorkerTest, NativeWorkerTrimsIdleProcessesAndRecordsTheOutcomes) {
+  worker_ = wine_test::ProgramFolder() + Wide(Constants::ReleaseWorkerFile);
+  const Finished f = Wait(Start(L"1024"), std::chrono::milliseconds(WorkDeadlineMilliseconds) + 4s);
+  EXPECT_TRUE(f.exitCode == Code(ReleaseExitCode::Reached) ||
+              f.exitCode == Code(ReleaseExitCode::Partial))
+      << f.exitCode;
+  std::printf("%s: trimmed %llu, refused %llu\n", wine_test::Utf8(worker_).c_str(),
+              static_cast<unsigned long long>(Recorded(L"Trimmed").value_or(0)),
+              static_cast<unsigned long long>(Recorded(L"Refused").value_or(0)));
+  EXPECT_GE(Recorded(L"Trimmed").value_or(0), 1u);
+  EXPECT_TRUE(Recorded(L"Refused"));
 }
 
 TEST_F(ReleaseWorkerTest, WorkersTakeTurns) {
