@@ -188,6 +188,8 @@ TEST(MainSettings, LastReleaseRecordAndFigures) {
   put(Constants::LastReleaseRequested, RegType::Dword, 1229, 4);
   put(Constants::LastReleaseFreed, RegType::Dword, 800, 4);
   put(Constants::LastReleaseMilliseconds, RegType::Dword, 950, 4);
+  put(Constants::LastReleaseTrimmed, RegType::Dword, 7, 4);
+  put(Constants::LastReleaseRefused, RegType::Dword, 2, 4);
   put(Constants::LastReleaseTime, RegType::Dword, 5, 4);  // not a FILETIME
   EXPECT_FALSE(ReadLastRelease(registry));
   put(Constants::LastReleaseTime, RegType::Qword, 0x01DB4A2B3C4D5E6Full, 8);
@@ -197,6 +199,8 @@ TEST(MainSettings, LastReleaseRecordAndFigures) {
   EXPECT_EQ(record->freedMegabytes, 800u);
   EXPECT_EQ(record->milliseconds, 950u);
   EXPECT_EQ(record->fileTime, 0x01DB4A2B3C4D5E6Full);
+  EXPECT_EQ(record->trimmed, 7u);
+  EXPECT_EQ(record->refused, 2u);
 
   EXPECT_EQ(FormatCaption(u"%1: %3 of %2 MB, %5 100%", {u"a", u"b", u"c"}),
             u"a: c of b MB, %5 100%");
