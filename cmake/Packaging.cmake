@@ -33,6 +33,20 @@ endforeach()
 install(FILES ${NIMBELLO_HELP_FILE} DESTINATION .)
 if(_flavour STREQUAL "win32")
   install(FILES ${CMAKE_SOURCE_DIR}/packaging/README.txt DESTINATION .)
+  # The x86_64 release worker, from a tree of its own: the installer puts it in place of the 32-bit
+  # one on 64-bit Windows (packaging/Worker.nsh), the ZIP keeps it in x64\.
+  if(TARGET NimbelloDefrag)
+    include(ExternalProject)
+    ExternalProject_Add(worker64_tree
+      SOURCE_DIR ${CMAKE_SOURCE_DIR}
+      BINARY_DIR ${CMAKE_BINARY_DIR}/worker64
+      CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-x86_64.cmake
+        -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
+      BUILD_COMMAND $(MAKE) NimbelloDefrag
+      BUILD_ALWAYS ON
+      INSTALL_COMMAND "")
+    install(PROGRAMS ${CMAKE_BINARY_DIR}/worker64/bin/NimbelloDefrag.exe DESTINATION x64)
+  endif()
 endif()
 
 set(CPACK_VERBATIM_VARIABLES ON)
@@ -64,9 +78,11 @@ set(CPACK_NSIS_MENU_LINKS Nimbello.chm "Nimbello Help")
 set(CPACK_NSIS_DEFINES
   "!define NIMBELLO_TARGET ${_nsis_target}
 !define NIMBELLO_SETUP_VIEW ${_setup_view}
-!include \"${CMAKE_SOURCE_DIR}/packaging/nimbello.nsh\"")
+!include \"${CMAKE_SOURCE_DIR}/packaging/nimbello.nsh\"
+!include \"${CMAKE_SOURCE_DIR}/packaging/Worker.nsh\"")
 set(CPACK_NSIS_EXTRA_PREINSTALL_COMMANDS "!insertmacro NimbelloBeforeCopy")
-set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "!insertmacro NimbelloAfterCopy")
+set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "!insertmacro NimbelloPickWorker
+!insertmacro NimbelloAfterCopy")
 set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "!insertmacro NimbelloUninstall")
 include(CPack)
 

@@ -37,7 +37,9 @@ std::optional<LastRelease> ReadLastRelease(RegistryPort& registry, uint64_t nowF
     const auto freed = ReadNumber(registry, Constants::LastReleaseFreed, RegType::Dword, 4);
     const auto ms = ReadNumber(registry, Constants::LastReleaseMilliseconds, RegType::Dword, 4);
     const auto time = ReadNumber(registry, Constants::LastReleaseTime, RegType::Qword, 8);
-    if (!requested || !freed || !ms || !time) {
+    const auto trimmed = ReadNumber(registry, Constants::LastReleaseTrimmed, RegType::Dword, 4);
+    const auto refused = ReadNumber(registry, Constants::LastReleaseRefused, RegType::Dword, 4);
+    if (!requested || !freed || !ms || !time || !trimmed || !refused) {
       return std::nullopt;
     }
     // In rounded megabytes, as the worker cuts a request to the total.
@@ -50,6 +52,7 @@ std::optional<LastRelease> ReadLastRelease(RegistryPort& registry, uint64_t nowF
       return std::nullopt;
     }
     return LastRelease{static_cast<uint32_t>(*requested), static_cast<uint32_t>(*freed),
-                       static_cast<uint32_t>(*ms), *time};
+                       static_cast<uint32_t>(*ms),        *time,
+                       static_cast<uint32_t>(*trimmed),   static_cast<uint32_t>(*refused)};
   });
 }

@@ -32,6 +32,8 @@ void RecordLastRelease(RegistryPort& registry, const LastRelease& outcome) {
   WriteDword(registry, Constants::LastReleaseRequested, outcome.requested);
   WriteDword(registry, Constants::LastReleaseFreed, outcome.freed);
   WriteDword(registry, Constants::LastReleaseMilliseconds, outcome.milliseconds);
+  WriteDword(registry, Constants::LastReleaseTrimmed, outcome.trimmed);
+  WriteDword(registry, Constants::LastReleaseRefused, outcome.refused);
   guarded([&] {
     registry.SetValue(Constants::SettingsRoot, Constants::LastReleaseKey,
                       Constants::LastReleaseTime, RegType::Qword, LittleEndian<8>(outcome.time));

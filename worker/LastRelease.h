@@ -10,6 +10,8 @@ struct LastRelease {
   uint32_t freed = 0;         // MB, the rise of available memory, 0 when it fell
   uint32_t milliseconds = 0;  // the run's own time, its wait for a turn included
   uint64_t time = 0;          // FILETIME, UTC
+  uint32_t trimmed = 0;       // processes whose working set was emptied
+  uint32_t refused = 0;       // processes that could not be opened or trimmed
 };
 
 void RecordLastRelease(RegistryPort& registry, const LastRelease& outcome);

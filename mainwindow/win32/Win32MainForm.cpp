@@ -69,7 +69,7 @@ constexpr std::pair<std::u16string_view, std::u16string_view> TextKeys[] = {
     {u"MaintainHint", u"Releases when less than %1 MB is available"},
     {u"FreeHint", u"Each release asks for %1 MB"},
     {u"NoRelease", u"No release yet"},
-    {u"LastReleaseText", u"%1: %3 of %2 MB freed in %4 ms"},
+    {u"LastReleaseText", u"%1: %3 of %2 MB freed in %4 ms, %5 trimmed, %6 refused"},
     {u"ServiceRunning", u"Running"},
     {u"ServicePaused", u"Paused"},
     {u"ServiceStopped", u"Stopped"},
@@ -488,7 +488,8 @@ void Win32MainForm::ShowLastRelease() {
   SetItemText(IDC_LASTRELEASEVALUE,
               FormatCaption(Text(u"LastReleaseText"),
                             {when, DecimalText(last->requestedMegabytes),
-                             DecimalText(last->freedMegabytes), DecimalText(last->milliseconds)}));
+                             DecimalText(last->freedMegabytes), DecimalText(last->milliseconds),
+                             DecimalText(last->trimmed), DecimalText(last->refused)}));
 }
 
 void Win32MainForm::ShowStatus() {

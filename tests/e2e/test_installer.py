@@ -58,10 +58,19 @@ def users_aces():
     return re.findall(r"\(A;;([^;]*);;;BU\)", out) if rc == 0 else None
 
 
+def built(program):
+    """The build's file that the installer puts in place: on this 64-bit prefix the shipped
+    installer installs the x86_64 release worker."""
+    if SHIPPED and program == "NimbelloDefrag":
+        return os.path.join(w.SOURCE, "build", "mingw-x86", "worker64", "bin", program + ".exe")
+    return w.shipped(program)
+
+
 def check_installed(what):
-    w.check(len(PROGRAMS) >= 2 and all(filecmp.cmp(os.path.join(FOLDER, p + ".exe"), w.shipped(p),
-                                                   shallow=False) for p in PROGRAMS),
-            "%s: files identical to the build's %s" % (what, PROGRAMS))
+    w.check(len(PROGRAMS) >= 2 and all(filecmp.cmp(os.path.join(FOLDER, p + ".exe"), built(p),
+                                                   shallow=False) for p in PROGRAMS)
+            and not os.path.exists(os.path.join(FOLDER, "x64")),
+            "%s: files identical to the build's %s, no x64 folder left" % (what, PROGRAMS))
     help_file = os.path.join(FOLDER, "Nimbello.chm")
     w.check(os.path.exists(help_file) and filecmp.cmp(help_file, os.path.join(
         w.SHIPPED_BIN, "Nimbello.chm"), shallow=False) and os.path.exists(os.path.join(

@@ -220,6 +220,8 @@ TEST(MainSettings, LastReleaseRecordAndFigures) {
     put(Constants::LastReleaseFreed, c.freed);
     put(Constants::LastReleaseMilliseconds, c.ms);
     put(Constants::LastReleaseTime, c.time);
+    put(Constants::LastReleaseTrimmed, {RegType::Dword, 7, 4});
+    put(Constants::LastReleaseRefused, {RegType::Dword, 2, 4});
     const auto record = ReadLastRelease(registry, Now, Total);
     ASSERT_EQ(record.has_value(), c.shown) << c.what;
     if (record) {
@@ -227,6 +229,8 @@ TEST(MainSettings, LastReleaseRecordAndFigures) {
       EXPECT_EQ(record->freedMegabytes, c.freed.v) << c.what;
       EXPECT_EQ(record->milliseconds, c.ms.v) << c.what;
       EXPECT_EQ(record->fileTime, c.time.v) << c.what;
+      EXPECT_EQ(record->trimmed, 7u) << c.what;
+      EXPECT_EQ(record->refused, 2u) << c.what;
     }
   }
 }

@@ -64,5 +64,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const ScopedWin32DebugOutput debugOutput;
   // No "cannot find the disk" or crash box may wait for a user who is not there.
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+  // Asked by the service's worker which process the user has in front: it answers and ends.
+  if (const std::vector<std::u16string> arguments = Arguments();
+      arguments.size() == 1 && arguments[0] == ForegroundSwitch) {
+    return static_cast<int>(
+        guarded_or(uint32_t{0}, [] { return SessionForegroundProcessId().value_or(0); }));
+  }
   return static_cast<int>(guarded_or(ReleaseExitCode::Partial, Run));
 }
