@@ -10,3 +10,8 @@ if(NOT _flavour STREQUAL "win32")
 endif()
 set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/FleetPostBuild.cmake)
 set(CPACK_NIMBELLO_SOURCE_DIR ${CMAKE_SOURCE_DIR})
+set(NIMBELLO_INSTALLER_URL
+  "https://${NIMBELLO_UPDATE_HOST}/downloads/${CPACK_PACKAGE_FILE_NAME}.exe"
+  CACHE STRING "Where the winget manifest says the NSIS installer is downloaded from")
+set(CPACK_NIMBELLO_INSTALLER_URL ${NIMBELLO_INSTALLER_URL})
+set(CPACK_NIMBELLO_HOST ${NIMBELLO_UPDATE_HOST})

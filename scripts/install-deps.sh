@@ -24,7 +24,7 @@ packages=(
   wine wine64 xvfb xdotool x11-utils imagemagick
   nsis wixl msitools
   clang libclang-rt-14-dev clang-tidy cppcheck valgrind
-  python3 zip
+  python3 python3-yaml zip
 )
 if runs_32bit_programs; then
   packages+=(wine32:i386)
