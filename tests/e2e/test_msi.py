@@ -178,7 +178,10 @@ def leftovers():
 
 
 def uninstall(package):
+    applet = w.start(WIN_FOLDER + r"\NimbelloTray.exe")
+    w.probe.wait_found("TNBTrayForm")
     w.check(msiexec("/x", package) == 0, "uninstall exits with 0")
+    w.check(w.wait_exit(applet, 10) is not None, "uninstall ended the running applet")
     w.check(not leftovers(), "uninstall left nothing: %r" % leftovers())
 
 
@@ -214,6 +217,12 @@ def nsis_guard():
 
 
 def clean():
+    w.probe.close("TNBTrayForm")
+    # A package left installed by a run that broke off goes first, through its own uninstall.
+    listed = w.wine("reg", "query", UNINSTALL, "/reg:32")[1]
+    for code in set(re.findall(r"\{[0-9A-F-]{36}\}", listed)):
+        if w.Registry(UNINSTALL + "\\" + code).get("DisplayName") == ("REG_SZ", "Nimbello"):
+            w.wine("msiexec", "/x", code, "/qn", timeout=180, env=ENV)
     w.remove_service()
     if os.path.exists(os.path.join(FOLDER, "Uninstall.exe")):
         copy = os.path.join(w.scratch("uninstall-"), "Uninstall.exe")
