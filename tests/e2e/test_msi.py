@@ -39,7 +39,13 @@ last_release = w.Registry(w.SETTINGS + r"\LastRelease")
 KEPT = [(settings, "MemoryFree", "REG_DWORD", 55, "0x37"),
         (settings, "BarColor", "REG_SZ", "clRed", "clRed"),
         (last_release, "Requested", "REG_DWORD", 410, "0x19a")]
-USERS_SET_VALUE = "(A;;0x2;;;BU)"
+SCRATCH = []
+
+
+def scratch(prefix):
+    """A folder for this run's packages and programs, removed at the end."""
+    SCRATCH.append(w.scratch(prefix))
+    return SCRATCH[-1]
 
 
 def msiexec(action, package):
@@ -127,7 +133,7 @@ def fresh_install(reference):
 
 def rebuilt():
     """The same programs packaged again: a new product code, the same upgrade code."""
-    newer = os.path.join(w.scratch("msi-"), "Nimbello-6.0.0.0.msi")
+    newer = os.path.join(scratch("msi-"), "Nimbello-6.0.0.0.msi")
     subprocess.run(["cmake", "-DSTAGE=" + STAGE, "-DVERSION=6.0.0.0", "-DOUTPUT=" + newer, "-P",
                     os.path.join(w.SOURCE, "cmake", "BuildMsi.cmake")], check=True, timeout=120)
     return newer
@@ -204,7 +210,7 @@ def nsis_guard():
     """The NSIS installer's refusal over the package (packaging/MsiGuard.nsh), in an installer that
     holds only that step: exit code 9 while the package is installed, else 0."""
     if not hasattr(nsis_guard, "program"):
-        folder = w.scratch("msiguard-")
+        folder = scratch("msiguard-")
         with open(os.path.join(folder, "guard.nsi"), "w") as f:
             f.write("Unicode true\nTarget x86-unicode\nOutFile guard.exe\nSilentInstall silent\n"
                     "!include LogicLib.nsh\n"
@@ -225,13 +231,13 @@ def clean():
             w.wine("msiexec", "/x", code, "/qn", timeout=180, env=ENV)
     w.remove_service()
     if os.path.exists(os.path.join(FOLDER, "Uninstall.exe")):
-        copy = os.path.join(w.scratch("uninstall-"), "Uninstall.exe")
+        copy = os.path.join(scratch("uninstall-"), "Uninstall.exe")
         shutil.copy(os.path.join(FOLDER, "Uninstall.exe"), copy)
         w.wine(copy, "/S", *("_?=" + WIN_FOLDER).split(" "), timeout=120, env=ENV)
     run_key.delete("Nimbello")
     for key in (nsis_entry, settings, event_source):
         key.delete_key()
-    for folder in [FOLDER] + START_MENUS:
+    for folder in [FOLDER] + START_MENUS + SCRATCH:
         shutil.rmtree(folder, ignore_errors=True)
 
 
