@@ -1,7 +1,8 @@
 # Builds Nimbello's Windows Installer package from packaging/Nimbello.wxs with wixl, then adds what
-# wixl cannot write: the MsiLockPermissionsEx table (packaging/MsiLockPermissionsEx.idt) and the
-# expandable type of the event source's message file and the upgrade of the same version. Used by cmake/FleetPostBuild.cmake from
-# cpack, and as a script by the end-to-end test, which builds a second package to upgrade with:
+# wixl cannot write: the MsiLockPermissionsEx table (packaging/MsiLockPermissionsEx.idt), the
+# expandable type of the event source's message file, and the upgrade of the same version. Used by
+# cmake/FleetPostBuild.cmake from cpack, and as a script by the end-to-end test, which builds a
+# second package to upgrade with:
 #   cmake -DSTAGE=<files> -DVERSION=6.0.0.0 -DOUTPUT=<x.msi> -P cmake/BuildMsi.cmake
 # STAGE holds the files to install, the NSIS installer's own (CPack's staging folder): a file there
 # that the package does not install fails the build, so a companion added to the install rules

@@ -26,8 +26,8 @@ DRIVE_C = os.path.join(w.ENV["WINEPREFIX"], "drive_c")
 FOLDER = os.path.join(DRIVE_C, *WIN_FOLDER[3:].split("\\"))
 # Wine's installer puts a per-machine package's shortcuts in the user's menu, Windows in the
 # common one: either counts, and neither may stay.
-START_MENUS = [os.path.join(DRIVE_C, *p.split("/"), "Microsoft", "Windows", "Start Menu", "Programs",
-                            "Nimbello")
+START_MENUS = [os.path.join(DRIVE_C, *p.split("/"), "Microsoft", "Windows", "Start Menu",
+                            "Programs", "Nimbello")
                for p in ("ProgramData", "users/%s/AppData/Roaming" % getpass.getuser())]
 ENV = {"WINEDLLOVERRIDES": w.ENV["WINEDLLOVERRIDES"].rstrip("=") + ",winemenubuilder.exe="}
 UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
@@ -53,7 +53,7 @@ def msiexec(action, package):
 
 
 def table(package, name):
-    """Rows of one table of a package, as lists of columns (msiinfo's three header lines left out)."""
+    """Rows of one table of a package, as lists of columns, without msiinfo's three header lines."""
     out = subprocess.run(["msiinfo", "export", package, name], capture_output=True, text=True,
                          timeout=30).stdout
     return [line.split("\t") for line in out.splitlines()[3:]]
@@ -118,7 +118,8 @@ def check_permissions_table():
         expected = ["0x1200a9"] if kind == "CreateFolder" else ["0x2", "KR"]
         w.check(users == expected, "%s: Users get %r" % (row, users))
     w.check(keys.get("SettingsKey") == w.SETTINGS[5:] and
-            keys.get("LastReleaseKey") == w.SETTINGS[5:] + r"\LastRelease", "locked keys: %r" % keys)
+            keys.get("LastReleaseKey") == w.SETTINGS[5:] + r"\LastRelease",
+            "locked keys: %r" % keys)
     w.check(not table(PACKAGE, "LockPermissions"), "no LockPermissions table beside it")
     # Where Wine's installer does apply it one day, the installed key must show it.
     rc, sddl, _ = w.wine(w.helper("KeySecurity"), w.SETTINGS[5:], "32")

@@ -36,8 +36,8 @@ def settings_table(source):
     """The main window's settings table: name -> (kind, minimum, maximum), and the languages."""
     with open(os.path.join(source, "mainwindow", "MainSettings.cpp"), encoding="utf-8") as f:
         text = f.read()
-    rows = re.findall(r"\{SettingId::\w+, Constants::(\w+), SettingKind::(\w+)(?:, (-?\d+), (-?\d+))?\}",
-                      text)
+    rows = re.findall(r"\{SettingId::\w+, Constants::(\w+), SettingKind::(\w+)"
+                      r"(?:, (-?\d+), (-?\d+))?\}", text)
     languages = re.search(r"Languages\{([^}]*)\}", text).group(1)
     return ({name: (kind, int(lo) if lo else None, int(hi) if hi else None)
              for name, kind, lo, hi in rows}, re.findall(r'u"(\w+)"', languages))
