@@ -44,73 +44,54 @@ def settings_table(source):
 
 
 def writes(policy):
-    """What a policy writes: (key, value name) -> what it writes there, as a comparable tuple."""
+    """What a policy writes where: (key, value name) -> (kind, details...), in one form whether the
+    value goes through the policy's own key and elements or through its extra lists."""
     key = policy.get("key")
     found = {}
 
-    def add(k, name, what):
-        found.setdefault((k, name), []).append(what)
+    def add(node, name, kind, detail):
+        found.setdefault((node.get("key", key), name or node.get("valueName")), [kind]).append(detail)
+
+    def number(node):
+        return int(node.find(q("decimal")).get("value"))
+
+    def text(item):
+        return item.find(q("value")).find(q("string")).text
 
     if policy.get("valueName"):
-        states = tuple(int(policy.find(q(s + "Value")).find(q("decimal")).get("value"))
-                       for s in ("enabled", "disabled"))
-        add(key, policy.get("valueName"), ("Boolean", states))
         for state in ("enabled", "disabled"):
-            for item in policy.iter(q(state + "List")):
-                for entry in item.findall(q("item")):
-                    add(entry.get("key", key), entry.get("valueName"),
-                        (state, int(entry.find(q("value")).find(q("decimal")).get("value"))))
-    elements = policy.find(q("elements"))
-    for element in (elements if elements is not None else []):
-        name = element.get("valueName")
+            add(policy, policy.get("valueName"), "Boolean",
+                (state, number(policy.find(q(state + "Value")))))
+            for entry in policy.findall("%s/%s" % (q(state + "List"), q("item"))):
+                add(entry, None, "Boolean", (state, number(entry.find(q("value")))))
+    for element in policy.findall(q("elements") + "/*"):
         if element.tag == q("decimal"):
-            add(element.get("key", key), name, ("Integer", int(element.get("minValue")),
-                                                 int(element.get("maxValue"))))
+            add(element, None, "Integer", (int(element.get("minValue")),
+                                           int(element.get("maxValue"))))
         elif element.tag == q("enum"):
-            values = [i.find(q("value")).find(q("string")).text for i in element.findall(q("item"))]
-            add(element.get("key", key), name, ("Language", tuple(values)))
             for item in element.findall(q("item")):
-                for extra in item.iter(q("valueList")):
-                    for entry in extra.findall(q("item")):
-                        add(entry.get("key", key), entry.get("valueName"),
-                            ("Language", entry.find(q("value")).find(q("string")).text))
+                add(element, None, "Language", text(item))
+                for entry in item.findall("%s/%s" % (q("valueList"), q("item"))):
+                    add(entry, None, "Language", text(entry))
         else:
             check(False, "%s: element %s of an unchecked kind" % (policy.get("name"), element.tag))
-    return found
+    return {where: tuple(what) for where, what in found.items()}
 
 
 def check_policy(policy, table, languages):
     name = policy.get("name")
     found = writes(policy)
-    check(found and {k for k, _ in found} <= KEYS, "%s writes only to the settings keys: %r" %
+    names = {value for _, value in found}
+    check(found and set(found) == {(k, v) for k in KEYS for v in names},
+          "%s writes each of its values to both settings keys, nowhere else: %r" %
           (name, sorted(found)))
-    for value in {v for _, v in found}:
-        per_key = {k: sorted(map(str, found.get((k, value), []))) for k in KEYS}
-        check(value in table, "%s writes %s, which is no setting" % (name, value))
-        if value not in table:
-            continue
-        kind, lo, hi = table[value]
-        expected = {"Integer": ["('Integer', %s, %s)" % (lo, hi)],
-                    "Boolean": None, "Language": None}[kind]
-        plain = per_key[r"Software\VELTRA\Nimbello"]
-        if kind == "Integer":
-            check(plain == expected, "%s: %s as %r, the programs read %r" % (name, value, plain,
-                                                                           expected))
-            check(per_key[r"Software\WOW6432Node\VELTRA\Nimbello"] == plain,
-                  "%s: %s the same in both views" % (name, value))
-        elif kind == "Boolean":
-            check(plain == ["('Boolean', (1, 0))"], "%s: %s as 1 and 0: %r" % (name, value, plain))
-            check(per_key[r"Software\WOW6432Node\VELTRA\Nimbello"] == ["('disabled', 0)",
-                                                                    "('enabled', 1)"],
-                  "%s: %s the same in both views" % (name, value))
-        elif kind == "Language":
-            check(plain == [str(("Language", tuple(languages)))], "%s: the languages %r: %r" %
-                  (name, languages, plain))
-            check(per_key[r"Software\WOW6432Node\VELTRA\Nimbello"] ==
-                  sorted(str(("Language", l)) for l in languages),
-                  "%s: %s the same in both views" % (name, value))
-        else:
-            check(False, "%s: %s is of kind %s, which no policy sets" % (name, value, kind))
+    for (key, value), written in found.items():
+        kind, lo, hi = table.get(value, (None, None, None))
+        expected = {"Integer": ("Integer", (lo, hi)),
+                    "Boolean": ("Boolean", ("enabled", 1), ("disabled", 0)),
+                    "Language": ("Language", *languages)}.get(kind)
+        check(written == expected, "%s writes %s\\%s as %r; the programs read %r" %
+              (name, key, value, written, expected))
 
 
 def references(root):
