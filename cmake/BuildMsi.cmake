@@ -1,8 +1,8 @@
 # Builds Nimbello's Windows Installer package from packaging/Nimbello.wxs with wixl, then adds what
 # wixl cannot write: the MsiLockPermissionsEx table (packaging/MsiLockPermissionsEx.idt), the
-# expandable type of the event source's message file, and the upgrade of the same version. Used by
-# cmake/FleetPostBuild.cmake from cpack, and as a script by the end-to-end test, which builds a
-# second package to upgrade with:
+# expandable type of the event source's message file, the upgrade of the same version and the
+# code page. Used by cmake/FleetPostBuild.cmake from cpack, and as a script by the end-to-end test,
+# which builds a second package to upgrade with:
 #   cmake -DSTAGE=<files> -DVERSION=6.0.0.0 -DOUTPUT=<x.msi> -P cmake/BuildMsi.cmake
 # STAGE holds the files to install, the NSIS installer's own (CPack's staging folder): a file there
 # that the package does not install fails the build, so a companion added to the install rules
@@ -42,6 +42,13 @@ function(nimbello_build_msi stage version output)
   file(WRITE ${_work}/Upgrade.idt "${_fixed}")
   execute_process(COMMAND ${_msibuild} ${output} -i ${_work}/Upgrade.idt COMMAND_ERROR_IS_FATAL ANY)
   file(REMOVE ${_work}/Upgrade.idt)
+
+  # wixl writes the French texts in Windows-1252 but leaves the database's code page neutral,
+  # which Windows would read in the machine's own ANSI code page.
+  file(WRITE ${_work}/_ForceCodepage.idt "\n\n1252\t_ForceCodepage\n")
+  execute_process(COMMAND ${_msibuild} ${output} -i ${_work}/_ForceCodepage.idt
+    COMMAND_ERROR_IS_FATAL ANY)
+  file(REMOVE ${_work}/_ForceCodepage.idt)
 
   execute_process(COMMAND ${_msiinfo} export ${output} File OUTPUT_VARIABLE _table
     COMMAND_ERROR_IS_FATAL ANY)

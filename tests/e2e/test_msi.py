@@ -38,7 +38,8 @@ settings = w.Registry()
 last_release = w.Registry(w.SETTINGS + r"\LastRelease")
 KEPT = [(settings, "MemoryFree", "REG_DWORD", 55, "0x37"),
         (settings, "BarColor", "REG_SZ", "clRed", "clRed"),
-        (last_release, "Requested", "REG_DWORD", 410, "0x19a")]
+        (last_release, "Requested", "REG_DWORD", 410, "0x19a"),
+        (settings, "Language", "REG_SZ", "french", "french")]
 SCRATCH = []
 
 
@@ -69,15 +70,21 @@ def registration():
 
 
 def registered_by_program():
-    """What "NimbelloService.exe /install" registers, from a folder of the shipped programs."""
+    """What "NimbelloService.exe /install" registers in each language, from a folder of the
+    shipped programs."""
     folder = w.stage("msi-reference", ["NimbelloService"], worker=None)
-    w.wine(os.path.join(folder, "NimbelloService.exe"), "/install", "/silent", check_rc=True)
-    reference = registration()
-    reference.pop("path", None)
-    w.remove_service()
-    w.check(reference.get("display") == "Nimbello Memory Service", "reference registration: %r" %
-            reference)
-    return reference
+    references = {}
+    for language in ("english", "french"):
+        settings.set("Language", "REG_SZ", language)
+        w.wine(os.path.join(folder, "NimbelloService.exe"), "/install", "/silent", check_rc=True)
+        references[language] = registration()
+        references[language].pop("path", None)
+        w.remove_service()
+    settings.delete("Language")
+    w.check([r.get("display") for r in references.values()] ==
+            ["Nimbello Memory Service", "Nimbello Service Mémoire"], "reference registrations: %r"
+            % references)
+    return references
 
 
 def check_installed(what, reference):
@@ -153,7 +160,7 @@ def upgrade(reference):
     return newer
 
 
-def upgrade_keeps_settings(installed, reference):
+def upgrade_keeps_settings(installed, references):
     """Windows removes the old product with UPGRADINGPRODUCTCODE set to the new one, which keeps
     the settings; Wine's installer removes it as a plain uninstall, which does not. So the test
     takes the two steps of a Windows upgrade itself: that removal, then the new package."""
@@ -165,7 +172,7 @@ def upgrade_keeps_settings(installed, reference):
     w.check(rc == 0 and not w.service_exists() and not os.path.exists(FOLDER),
             "the old product's removal in an upgrade exits with 0, service and files gone")
     w.check(msiexec("/i", newer) == 0, "the new package installs")
-    check_installed("upgrade keeping settings", reference)
+    check_installed("upgrade keeping settings, in French", references["french"])
     for key, name, kind, _, shown in KEPT:
         w.check(key.get(name) == (kind, shown), "upgrade kept %s" % name)
     return newer
@@ -244,14 +251,14 @@ def body():
         if not os.path.exists(needed):
             raise w.SetupError("no %s: run cpack in build/mingw-x86 first" % needed)
     clean()
-    reference = registered_by_program()
+    references = registered_by_program()
     print("--- fresh_install", flush=True)
-    fresh_install(reference)
+    fresh_install(references["english"])
     w.check(nsis_guard() == 9, "the NSIS installer's guard refuses over the package: exit code 9")
     print("--- upgrade", flush=True)
-    newer = upgrade(reference)
+    newer = upgrade(references["english"])
     print("--- upgrade_keeps_settings", flush=True)
-    newest = upgrade_keeps_settings(newer, reference)
+    newest = upgrade_keeps_settings(newer, references)
     print("--- uninstall", flush=True)
     uninstall(newest)
     w.check(nsis_guard() == 0, "the guard lets the NSIS installer go on once the package is gone")
