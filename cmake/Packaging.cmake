@@ -84,6 +84,8 @@ set(CPACK_NSIS_EXTRA_PREINSTALL_COMMANDS "!insertmacro NimbelloBeforeCopy")
 set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "!insertmacro NimbelloPickWorker
 !insertmacro NimbelloAfterCopy")
 set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "!insertmacro NimbelloUninstall")
+# The MSI, the policy template and the winget manifest.
+include(${CMAKE_SOURCE_DIR}/cmake/FleetPackages.cmake)
 include(CPack)
 
 # The test installer is part of the x86_64 tree's build, made again when a program or the install
