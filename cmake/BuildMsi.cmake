@@ -68,12 +68,16 @@ function(nimbello_build_msi stage version output)
     list(LENGTH _columns _count)
     if(_count GREATER 2)
       list(GET _columns 2 _name)
+      # "SHORT~1.EXE|LongName.exe" where the long name is no short one.
+      string(REGEX REPLACE "^[^|]*\\|" "" _name "${_name}")
       list(APPEND _packaged ${_name})
     endif()
   endforeach()
   file(GLOB_RECURSE _staged RELATIVE ${stage} ${stage}/*)
   foreach(_file ${_staged})
-    if(NOT _file IN_LIST _packaged)
+    # x64/NimbelloDefrag.exe is installed under the plain name on 64-bit Windows.
+    get_filename_component(_name ${_file} NAME)
+    if(NOT _name IN_LIST _packaged)
       message(FATAL_ERROR "${_file} is installed by the NSIS installer but not by "
         "packaging/Nimbello.wxs: add a component for it there")
     endif()
