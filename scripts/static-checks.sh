@@ -36,6 +36,18 @@ python3 docs/help/make_help.py check || status=1
 
 trap 'rm -f "$log"' EXIT
 
+# foundation/ is the one floor the programs share: it includes only itself, and each program's
+# folder (win32/ included) includes only foundation/ and itself.
+echo "include rule: foundation/ includes only itself, every program folder foundation/ and itself"
+for dir in foundation service tray mainwindow worker updater; do
+  allowed=foundation
+  [ "$dir" = foundation ] || allowed="foundation|$dir"
+  if grep -rnE '^\s*#\s*include\s+"' "$dir" --include='*.cpp' --include='*.h' |
+    grep -vE "#\s*include\s+\"($allowed)/"; then
+    status=1
+  fi
+done
+
 echo "clang-tidy: ${#core[@]} files, $jobs at a time"
 # WarningsAsErrors in .clang-tidy makes every finding an error and a non-zero exit.
 if ! printf '%s\n' "${core[@]}" |

@@ -152,13 +152,13 @@ def check():
     if set_codes != explained:
         problems.append("exit codes set by packaging/*.nsh %s, explained in facts.json %s" % (
             sorted(set_codes), sorted(explained)))
-    # The ranges are the ones the main window enforces.
-    with open(os.path.join(ROOT, "mainwindow", "MainSettings.cpp"), encoding="utf-8") as f:
+    # The ranges are the ones the settings table gives the main window.
+    with open(os.path.join(ROOT, "foundation", "SettingsTable.cpp"), encoding="utf-8") as f:
         enforced = {name: (int(low), int(high)) for name, low, high in re.findall(
             r"Constants::(\w+), SettingKind::Integer, (-?\d+), (-?\d+)\}", f.read())}
     stated = {s["name"]: tuple(s["range"]) for s in FACTS["settings"] if s["kind"] == "integer"}
     if enforced != stated:
-        problems.append("ranges in mainwindow/MainSettings.cpp %s, in facts.json %s" % (
+        problems.append("ranges in foundation/SettingsTable.cpp %s, in facts.json %s" % (
             enforced, stated))
     for problem in problems:
         print("help facts: " + problem)

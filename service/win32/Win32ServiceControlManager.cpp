@@ -4,8 +4,8 @@
 #include <string>
 
 #include "foundation/win32/ModuleFileName.h"
+#include "foundation/win32/UniqueHandle.h"
 #include "foundation/win32/WideText.h"
-#include "service/win32/ServiceHandles.h"
 
 namespace {
 

@@ -33,9 +33,11 @@ def q(tag):
 
 
 def settings_table(source):
-    """The main window's settings table: name -> (kind, minimum, maximum), and the languages."""
-    with open(os.path.join(source, "mainwindow", "MainSettings.cpp"), encoding="utf-8") as f:
-        text = f.read()
+    """The programs' settings table: name -> (kind, minimum, maximum), and the languages."""
+    text = ""
+    for name in ("SettingsTable.cpp", "SettingsTable.h"):
+        with open(os.path.join(source, "foundation", name), encoding="utf-8") as f:
+            text += f.read()
     rows = re.findall(r"\{SettingId::\w+, Constants::(\w+), SettingKind::(\w+)"
                       r"(?:, (-?\d+), (-?\d+))?\}", text)
     languages = re.search(r"Languages\{([^}]*)\}", text).group(1)

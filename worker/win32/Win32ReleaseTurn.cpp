@@ -15,13 +15,8 @@ namespace {
 // user's to shape.
 constexpr wchar_t MutexSecurity[] = L"D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;0x00100001;;;AU)";
 
-struct LocalMemoryCloser {
-  void operator()(PSECURITY_DESCRIPTOR p) const { LocalFree(p); }
-};
-using UniqueSecurityDescriptor = UniqueHandle<PSECURITY_DESCRIPTOR, LocalMemoryCloser>;
-
 HANDLE CreateOrOpen(const std::wstring& name) {
-  UniqueSecurityDescriptor descriptor;
+  UniqueLocalMemory descriptor;
   SECURITY_ATTRIBUTES attributes{sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
   if (ConvertStringSecurityDescriptorToSecurityDescriptorW(MutexSecurity, SDDL_REVISION_1,
                                                            descriptor.put(), nullptr)) {
