@@ -2,6 +2,7 @@
 ; starting the applet again for the users who had it running.
 
 !define PROCESS_QUERY_INFORMATION 0x0400
+!define PROCESS_QUERY_LIMITED_INFORMATION 0x1000
 !define TOKEN_DUPLICATE 0x0002
 !define TOKEN_QUERY 0x0008
 !define MAXIMUM_ALLOWED 0x02000000
@@ -142,7 +143,11 @@ Function NimbelloNoteApplets
     ${DoWhile} $3 < $1
       IntPtrOp $4 $0 + $3
       System::Call '*$4(i .r5)'
-      System::Call 'kernel32::OpenProcess(i ${PROCESS_QUERY_INFORMATION}, i 0, i r5) p .r6'
+      ; The limited right (Vista and later) opens other users' processes too; XP has only the full one.
+      System::Call 'kernel32::OpenProcess(i ${PROCESS_QUERY_LIMITED_INFORMATION}, i 0, i r5) p .r6'
+      ${If} $6 == 0
+        System::Call 'kernel32::OpenProcess(i ${PROCESS_QUERY_INFORMATION}, i 0, i r5) p .r6'
+      ${EndIf}
       ${If} $6 != 0
         System::Call 'psapi::GetProcessImageFileNameW(p r6, w .r7, i ${NSIS_MAX_STRLEN}) i'
         StrCpy $7 $7 "" -17
