@@ -42,6 +42,7 @@ InstallDirRegKey HKLM "${NIMBELLO_UNINSTALL_KEY}" "InstallLocation"
 Var NimbelloOldDir          ; its folder, "" for a fresh install
 Var NimbelloOldVersion      ; DisplayVersion of its uninstall entry
 Var NimbelloOldRun          ; its Run value, "" when there was none
+Var NimbelloOldStartMenu    ; its Start-menu folder under $SMPROGRAMS
 Var NimbelloSetAside        ; 1 once its files were moved to $NimbelloOldDir\Previous
 Var NimbelloOldService      ; 1 when its service's registration was noted
 Var NimbelloOldImage
@@ -102,8 +103,16 @@ Function NimbelloRollBack
     Push $INSTDIR
     Call NimbelloWaitUnlocked
     !insertmacro NimbelloForEachFile NimbelloPutBackFile
+    ${If} ${FileExists} "$NimbelloOldDir\${NIMBELLO_PREVIOUS}\Start Menu\*.lnk"
+      Delete "$SMPROGRAMS\$NimbelloOldStartMenu\*.lnk"
+      CopyFiles /SILENT "$NimbelloOldDir\${NIMBELLO_PREVIOUS}\Start Menu\*.lnk" \
+          "$SMPROGRAMS\$NimbelloOldStartMenu"
+    ${EndIf}
+    RMDir /r "$NimbelloOldDir\${NIMBELLO_PREVIOUS}\Start Menu"
     RMDir "$NimbelloOldDir\${NIMBELLO_PREVIOUS}"
     ${If} $NimbelloOldDir != $INSTDIR
+      ; The installer's working folder cannot be removed.
+      SetOutPath $TEMP
       RMDir "$INSTDIR"
     ${EndIf}
     WriteRegStr HKLM "${NIMBELLO_SETUP_KEY}" "" "$NimbelloOldDir"
@@ -162,6 +171,7 @@ FunctionEnd
   ReadRegStr $NimbelloOldDir HKLM "${NIMBELLO_UNINSTALL_KEY}" "InstallLocation"
   ReadRegStr $NimbelloOldVersion HKLM "${NIMBELLO_UNINSTALL_KEY}" "DisplayVersion"
   ReadRegStr $NimbelloOldRun HKLM "${NIMBELLO_RUN_KEY}" "${NIMBELLO_RUN_VALUE}"
+  ReadRegStr $NimbelloOldStartMenu HKLM "${NIMBELLO_UNINSTALL_KEY}" "StartMenu"
   ${IfNot} ${FileExists} "$NimbelloOldDir\${NIMBELLO_SERVICE_EXE}"
     StrCpy $NimbelloOldDir ""
   ${EndIf}
@@ -197,6 +207,13 @@ FunctionEnd
     !insertmacro NimbelloForEachFile NimbelloSetAsideFile
     ${If} ${Errors}
       !insertmacro NimbelloFail 5 "The programs in $NimbelloOldDir could not be set aside."
+    ${EndIf}
+    ; An install that moves gets new shortcuts; a failed move needs the old ones back.
+    ${If} $NimbelloOldDir != $INSTDIR
+    ${AndIf} $NimbelloOldStartMenu != ""
+      CreateDirectory "$NimbelloOldDir\${NIMBELLO_PREVIOUS}\Start Menu"
+      CopyFiles /SILENT "$SMPROGRAMS\$NimbelloOldStartMenu\*.lnk" \
+          "$NimbelloOldDir\${NIMBELLO_PREVIOUS}\Start Menu"
     ${EndIf}
   ${EndIf}
   ; 3. The template copies the programs next.

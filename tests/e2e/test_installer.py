@@ -159,7 +159,7 @@ def upgrade_during_release():
 
 def failed_upgrade_rolls_back():
     """The new service cannot be registered: its French display name is taken, the old service's
-    English one is not. The old programs and the old service come back and run."""
+    English one is not. In the same folder and on a move, the old install comes back and runs."""
     old = {}
     for program in PROGRAMS:
         with open(os.path.join(FOLDER, program + ".exe"), "ab") as f:
@@ -169,17 +169,22 @@ def failed_upgrade_rolls_back():
     settings.set("Language", "REG_SZ", "french")
     w.wine("sc", "create", BLOCKER, "binpath=", r"C:\windows\system32\notepad.exe", "displayname=",
            "Nimbello Service Mémoire", env={"LC_ALL": "C.UTF-8"}, check_rc=True)
-    code = install()
+    for what, args in [("upgrade", ()), ("move", ("/D=" + OTHER_WIN_FOLDER).split(" "))]:
+        code = install(*args)
+        w.check(code == 6, "a failed %s (the service cannot be registered): exit code 6 (%d)" % (
+            what, code))
+        check_service("after the failed %s, the old service" % what)
+        w.check(service_config().get("display") == "Nimbello Memory Service",
+                "the old service's registration: %r" % service_config().get("display"))
+        state = {"old programs back": all(open(os.path.join(FOLDER, p + ".exe"), "rb").read()
+                                          == old[p] for p in PROGRAMS),
+                 "nothing set aside": not os.path.exists(os.path.join(FOLDER, "Previous")),
+                 "no new folder": not os.path.exists(OTHER_FOLDER),
+                 "entry": entry.get("InstallLocation") == ("REG_SZ", WIN_FOLDER)}
+        w.check(all(state.values()), "after the failed %s: %r" % (what, state))
+        applet_back("failed " + what)
     w.wine("sc", "delete", BLOCKER)
     settings.delete("Language")
-    w.check(code == 6, "an upgrade whose service cannot be registered: exit code 6 (%d)" % code)
-    check_service("after the failed upgrade, the old service")
-    w.check(service_config().get("display") == "Nimbello Memory Service",
-            "the old service's registration: %r" % service_config().get("display"))
-    back = all(open(os.path.join(FOLDER, p + ".exe"), "rb").read() == old[p] for p in PROGRAMS)
-    w.check(back and not os.path.exists(os.path.join(FOLDER, "Previous")),
-            "the old programs are back in their folder, nothing set aside is left")
-    applet_back("failed upgrade")
 
 
 def moved_install():
