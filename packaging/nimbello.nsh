@@ -111,9 +111,21 @@ Function NimbelloRollBack
     RMDir /r "$NimbelloOldDir\${NIMBELLO_PREVIOUS}\Start Menu"
     RMDir "$NimbelloOldDir\${NIMBELLO_PREVIOUS}"
     ${If} $NimbelloOldDir != $INSTDIR
-      ; The installer's working folder cannot be removed.
+      ; A folder that is some process's working folder cannot be removed: the installer's own, and
+      ; for a moment that of a service program just ended.
       SetOutPath $TEMP
-      RMDir "$INSTDIR"
+      Push $0
+      StrCpy $0 0
+      ${Do}
+        RMDir "$INSTDIR"
+        ${IfNot} ${FileExists} "$INSTDIR\*.*"
+        ${OrIf} $0 > 50
+          ${ExitDo}
+        ${EndIf}
+        IntOp $0 $0 + 1
+        Sleep 100
+      ${Loop}
+      Pop $0
     ${EndIf}
     WriteRegStr HKLM "${NIMBELLO_SETUP_KEY}" "" "$NimbelloOldDir"
     WriteRegStr HKLM "${NIMBELLO_UNINSTALL_KEY}" "DisplayVersion" "$NimbelloOldVersion"
