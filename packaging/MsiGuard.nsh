@@ -1,9 +1,7 @@
 ; The NSIS installer beside Nimbello's Windows Installer package (packaging/Nimbello.wxs): both own
 ; one service, one folder and one settings key, so neither installs over the other. The package
 ; refuses over an NSIS install by a launch condition; this macro makes the NSIS installer refuse
-; over the package, before anything is touched. Insert it in NimbelloBeforeCopy after the
-; administrator check:  !insertmacro NimbelloRefuseOverMsi
-; (and include this file after the other parts in nimbello.nsh).
+; over the package, before anything is touched (NimbelloBeforeCopy, after the administrator check).
 
 ; The package's upgrade code: every version of it shares this one.
 !define NIMBELLO_MSI_UPGRADE_CODE "{6E87613E-0159-4C91-8469-0EC259D9E08F}"
