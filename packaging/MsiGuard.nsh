@@ -6,11 +6,11 @@
 ; The package's upgrade code: every version of it shares this one.
 !define NIMBELLO_MSI_UPGRADE_CODE "{6E87613E-0159-4C91-8469-0EC259D9E08F}"
 
-; Exit code 9 with a message that says how to remove the package; the settings stay with it.
+; Exit code 10 with a message that says how to remove the package; the settings stay with it.
 !macro NimbelloRefuseOverMsi
   System::Call 'msi::MsiEnumRelatedProductsW(w "${NIMBELLO_MSI_UPGRADE_CODE}", i 0, i 0, \
       w .r0) i .r1'
   ${If} $1 == 0
-    !insertmacro NimbelloFail 9 "Nimbello is installed by its Windows Installer package $0. Remove it first: msiexec /x $0 /qn"
+    !insertmacro NimbelloFail 10 "Nimbello is installed by its Windows Installer package $0. Remove it first: msiexec /x $0 /qn"
   ${EndIf}
 !macroend

@@ -9,7 +9,7 @@
 ; Exit codes: 0 done; 2 cancelled, or a file could not be written; 3 not run as an administrator;
 ; 4 the program folder cannot be written; 5 a running program or the old service could not be
 ; stopped, or the old programs could not be set aside; 6 the service was not registered; 7 the
-; service did not start; 8 the settings key's rights could not be set; 9 the product is installed by
+; service did not start; 8 the settings key's rights could not be set; 10 the product is installed by
 ; its Windows Installer package (nothing is touched). An upgrade that fails from 5
 ; on puts the old programs and the old service back and starts them. The uninstaller exits with 5
 ; when the service or a program could not be stopped, and never for something already gone.

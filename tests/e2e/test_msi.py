@@ -216,7 +216,7 @@ def over_nsis():
 
 def nsis_guard():
     """The NSIS installer's refusal over the package (packaging/MsiGuard.nsh), in an installer that
-    holds only that step: exit code 9 while the package is installed, else 0."""
+    holds only that step: exit code 10 while the package is installed, else 0."""
     if not hasattr(nsis_guard, "program"):
         folder = scratch("msiguard-")
         with open(os.path.join(folder, "guard.nsi"), "w") as f:
@@ -257,7 +257,7 @@ def body():
     references = registered_by_program()
     print("--- fresh_install", flush=True)
     fresh_install(references["english"])
-    w.check(nsis_guard() == 9, "the NSIS installer's guard refuses over the package: exit code 9")
+    w.check(nsis_guard() == 10, "the NSIS installer's guard refuses over the package: exit code 10")
     print("--- upgrade", flush=True)
     newer = upgrade(references["english"])
     print("--- upgrade_keeps_settings", flush=True)
