@@ -5,7 +5,7 @@
 #include "foundation/Guard.h"
 #include "foundation/RAM.h"
 #include "foundation/Rounding.h"
-#include "worker/LastRelease.h"
+#include "foundation/LastRelease.h"
 #include "worker/ReleaseArgument.h"
 #include "worker/ReleasePlanner.h"
 

@@ -17,7 +17,7 @@
 #include "foundation/WindowsVersion.h"
 #include "foundation/win32/UniqueHandle.h"
 #include "foundation/win32/WideText.h"
-#include "mainwindow/LastRelease.h"
+#include "foundation/LastRelease.h"
 #include "mainwindow/MainFormText.h"
 #include "mainwindow/win32/MainFormIds.h"
 #include "mainwindow/win32/Win32Status.h"
@@ -518,16 +518,16 @@ void Win32MainForm::ShowLastRelease() {
   const std::optional<LastRelease> last =
       ReadLastRelease(registry_, CurrentFileTime(), totalBytes_);
   // A time Windows cannot show is no time either.
-  const std::u16string when = last ? LocalDateTimeText(last->fileTime) : std::u16string();
+  const std::u16string when = last ? LocalDateTimeText(last->time) : std::u16string();
   if (when.empty()) {
     SetItemText(IDC_LASTRELEASEVALUE, Text(u"NoRelease"));
     return;
   }
   SetItemText(IDC_LASTRELEASEVALUE,
               FormatCaption(Text(u"LastReleaseText"),
-                            {when, DecimalText(last->requestedMegabytes),
-                             DecimalText(last->freedMegabytes), DecimalText(last->milliseconds),
-                             DecimalText(last->trimmed), DecimalText(last->refused)}));
+                            {when, DecimalText(last->requested), DecimalText(last->freed),
+                             DecimalText(last->milliseconds), DecimalText(last->trimmed),
+                             DecimalText(last->refused)}));
 }
 
 void Win32MainForm::ShowStatus() {

@@ -6,11 +6,12 @@
 
 #include <map>
 #include <set>
+#include <tuple>
 
 #include "foundation/Constants.h"
 #include "foundation/LanguageFile.h"
 #include "foundation/Text.h"
-#include "mainwindow/LastRelease.h"
+#include "foundation/LastRelease.h"
 #include "mainwindow/MainFormText.h"
 #include "tests/fakes/FakeRegistry.h"
 #include "tests/fakes/FakeResources.h"
@@ -225,14 +226,27 @@ TEST(MainSettings, LastReleaseRecordAndFigures) {
     const auto record = ReadLastRelease(registry, Now, Total);
     ASSERT_EQ(record.has_value(), c.shown) << c.what;
     if (record) {
-      EXPECT_EQ(record->requestedMegabytes, c.requested.v) << c.what;
-      EXPECT_EQ(record->freedMegabytes, c.freed.v) << c.what;
+      EXPECT_EQ(record->requested, c.requested.v) << c.what;
+      EXPECT_EQ(record->freed, c.freed.v) << c.what;
       EXPECT_EQ(record->milliseconds, c.ms.v) << c.what;
-      EXPECT_EQ(record->fileTime, c.time.v) << c.what;
+      EXPECT_EQ(record->time, c.time.v) << c.what;
       EXPECT_EQ(record->trimmed, 7u) << c.what;
       EXPECT_EQ(record->refused, 2u) << c.what;
     }
   }
+}
+
+TEST(MainSettings, AWorkersRecordReadsBackWhole) {
+  FakeRegistry registry;
+  const LastRelease written{1024, 300, 4100, 0x01DB4A2B3C4D5E6Full, 12, 3};
+  RecordLastRelease(registry, written);
+  const auto read = ReadLastRelease(registry, written.time, 2048 * MB);
+  ASSERT_TRUE(read);
+  EXPECT_EQ(std::tie(read->requested, read->freed, read->milliseconds, read->time, read->trimmed,
+                     read->refused),
+            std::tie(written.requested, written.freed, written.milliseconds, written.time,
+                     written.trimmed, written.refused));
+  EXPECT_EQ(ReadLastReleaseTime(registry), written.time);
 }
 
 TEST(MainSettings, Figures) {

@@ -1,9 +1,10 @@
-#include "mainwindow/LastRelease.h"
+#include "foundation/LastRelease.h"
 
 #include <array>
 #include <string_view>
 
 #include "foundation/Constants.h"
+#include "foundation/CustomRegistry.h"
 #include "foundation/Guard.h"
 #include "foundation/Rounding.h"
 
@@ -30,6 +31,21 @@ std::optional<uint64_t> ReadNumber(RegistryPort& registry, std::u16string_view n
 
 }  // namespace
 
+void RecordLastRelease(RegistryPort& registry, const LastRelease& outcome) {
+  const CustomRegistry store(registry);
+  const auto dword = [&](std::u16string_view name, uint32_t value) {
+    store.TryWriteSettingInteger(Constants::SettingsRoot, Constants::LastReleaseKey, name,
+                                 static_cast<int32_t>(value));
+  };
+  dword(Constants::LastReleaseRequested, outcome.requested);
+  dword(Constants::LastReleaseFreed, outcome.freed);
+  dword(Constants::LastReleaseMilliseconds, outcome.milliseconds);
+  dword(Constants::LastReleaseTrimmed, outcome.trimmed);
+  dword(Constants::LastReleaseRefused, outcome.refused);
+  store.TryWriteSettingQword(Constants::SettingsRoot, Constants::LastReleaseKey,
+                             Constants::LastReleaseTime, outcome.time);
+}
+
 std::optional<LastRelease> ReadLastRelease(RegistryPort& registry, uint64_t nowFileTime,
                                            int64_t totalBytes) {
   return guarded_or(std::optional<LastRelease>(), [&]() -> std::optional<LastRelease> {
@@ -55,4 +71,10 @@ std::optional<LastRelease> ReadLastRelease(RegistryPort& registry, uint64_t nowF
                        static_cast<uint32_t>(*ms),        *time,
                        static_cast<uint32_t>(*trimmed),   static_cast<uint32_t>(*refused)};
   });
+}
+
+uint64_t ReadLastReleaseTime(RegistryPort& registry) {
+  const CustomRegistry store(registry);
+  return static_cast<uint64_t>(store.ReadSettingQword(
+      Constants::SettingsRoot, Constants::LastReleaseKey, Constants::LastReleaseTime, 0));
 }
