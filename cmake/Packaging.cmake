@@ -24,14 +24,29 @@ endif()
 # Whatever programs of the product this tree builds; the release worker and the main window program
 # are built by their own targets when present.
 set(_programs)
-foreach(_program NimbelloService NimbelloTray NimbelloDefrag Nimbello)
+foreach(_program NimbelloService NimbelloTray NimbelloDefrag Nimbello NimbelloUpdate)
   if(TARGET ${_program})
     install(TARGETS ${_program} RUNTIME DESTINATION .)
     list(APPEND _programs ${_program})
   endif()
 endforeach()
+install(FILES ${NIMBELLO_HELP_FILE} DESTINATION .)
 if(_flavour STREQUAL "win32")
   install(FILES ${CMAKE_SOURCE_DIR}/packaging/README.txt DESTINATION .)
+  # The x86_64 release worker, from a tree of its own: the installer puts it in place of the 32-bit
+  # one on 64-bit Windows (packaging/Worker.nsh), the ZIP keeps it in x64\.
+  if(TARGET NimbelloDefrag)
+    include(ExternalProject)
+    ExternalProject_Add(worker64_tree
+      SOURCE_DIR ${CMAKE_SOURCE_DIR}
+      BINARY_DIR ${CMAKE_BINARY_DIR}/worker64
+      CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-x86_64.cmake
+        -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
+      BUILD_COMMAND $(MAKE) NimbelloDefrag
+      BUILD_ALWAYS ON
+      INSTALL_COMMAND "")
+    install(PROGRAMS ${CMAKE_BINARY_DIR}/worker64/bin/NimbelloDefrag.exe DESTINATION x64)
+  endif()
 endif()
 
 set(CPACK_VERBATIM_VARIABLES ON)
@@ -58,13 +73,19 @@ set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
 if("Nimbello" IN_LIST _programs)
   set(CPACK_PACKAGE_EXECUTABLES Nimbello Nimbello)
 endif()
+# The template adds the link at install and deletes it at uninstall.
+set(CPACK_NSIS_MENU_LINKS Nimbello.chm "Nimbello Help")
 set(CPACK_NSIS_DEFINES
   "!define NIMBELLO_TARGET ${_nsis_target}
 !define NIMBELLO_SETUP_VIEW ${_setup_view}
-!include \"${CMAKE_SOURCE_DIR}/packaging/nimbello.nsh\"")
+!include \"${CMAKE_SOURCE_DIR}/packaging/nimbello.nsh\"
+!include \"${CMAKE_SOURCE_DIR}/packaging/Worker.nsh\"")
 set(CPACK_NSIS_EXTRA_PREINSTALL_COMMANDS "!insertmacro NimbelloBeforeCopy")
-set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "!insertmacro NimbelloAfterCopy")
+set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "!insertmacro NimbelloPickWorker
+!insertmacro NimbelloAfterCopy")
 set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "!insertmacro NimbelloUninstall")
+# The MSI, the policy template and the winget manifest.
+include(${CMAKE_SOURCE_DIR}/cmake/FleetPackages.cmake)
 include(CPack)
 
 # The test installer is part of the x86_64 tree's build, made again when a program or the install
@@ -77,6 +98,8 @@ if(_flavour STREQUAL "win64-test")
   foreach(_program ${_programs})
     list(APPEND _program_files $<TARGET_FILE:${_program}>)
   endforeach()
+  list(APPEND _programs nimbello_help)
+  list(APPEND _program_files ${NIMBELLO_HELP_FILE})
   add_custom_command(OUTPUT ${_installer}
     COMMAND ${CMAKE_CPACK_COMMAND} -G NSIS --config ${CMAKE_BINARY_DIR}/CPackConfig.cmake
     DEPENDS ${_programs} ${_program_files} ${_nsh} ${CMAKE_BINARY_DIR}/CPackConfig.cmake

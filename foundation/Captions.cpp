@@ -2,9 +2,9 @@
 
 #include <optional>
 
-#include "foundation/Constants.h"
 #include "foundation/Guard.h"
 #include "foundation/LanguageFile.h"
+#include "foundation/SettingsTable.h"
 #include "foundation/Text.h"
 
 namespace {
@@ -13,8 +13,7 @@ namespace {
 // of that name.
 std::optional<std::u16string> LoadLanguageText(const CustomRegistry& settings,
                                                ResourcePort& resources) {
-  const std::u16string name =
-      LowerAscii(settings.ReadSettingString(Constants::Language, Constants::DefaultLanguage));
+  const std::u16string name = LowerAscii(ReadSettingString(settings, SettingId::Language, {}));
   const std::optional<std::vector<std::byte>> bytes = resources.LoadRawData(name);
   if (!bytes) {
     return std::nullopt;

@@ -52,7 +52,9 @@ inline constexpr std::u16string_view LastReleaseKey =
 inline constexpr std::u16string_view LastReleaseRequested = u"Requested";        // REG_DWORD, MB
 inline constexpr std::u16string_view LastReleaseFreed = u"Freed";                // REG_DWORD, MB
 inline constexpr std::u16string_view LastReleaseMilliseconds = u"Milliseconds";  // REG_DWORD
-inline constexpr std::u16string_view LastReleaseTime = u"Time";  // REG_QWORD, FILETIME UTC
+inline constexpr std::u16string_view LastReleaseTime = u"Time";        // REG_QWORD, FILETIME UTC
+inline constexpr std::u16string_view LastReleaseTrimmed = u"Trimmed";  // REG_DWORD, processes
+inline constexpr std::u16string_view LastReleaseRefused = u"Refused";  // REG_DWORD, processes
 
 // Release workers take turns on this mutex. "Global\" reaches it from session 0 (the service's
 // workers) and from every user session (the tray's).

@@ -15,20 +15,41 @@ constexpr size_t InlineStringBytes = 512;
 // A value that keeps growing while we read it is given up after a few tries, not chased forever.
 constexpr int StringReadAttempts = 4;
 
-bool ReadDword(RegistryPort& port, RegistryRoot root, std::u16string_view path,
-               std::u16string_view name, int32_t& out) {
-  // Room for more than 4 bytes, so a longer value is seen as one and refused.
-  std::array<std::byte, 8> buffer{};
+// A number of type `type` stored in at most `width` bytes, little-endian.
+bool ReadNumber(RegistryPort& port, RegistryRoot root, std::u16string_view path,
+                std::u16string_view name, uint32_t type, uint32_t width, uint64_t& out) {
+  // Room for more than the width, so a longer value is seen as one and refused.
+  std::array<std::byte, 16> buffer{};
   const RegistryQuery q = port.QueryValue(root, path, name, buffer);
-  if (q.status != RegistryQuery::Status::Ok || q.type != RegType::Dword || q.size > 4) {
+  if (q.status != RegistryQuery::Status::Ok || q.type != type || q.size > width) {
     return false;
   }
-  uint32_t v = 0;
+  uint64_t v = 0;
   for (uint32_t i = 0; i < q.size; ++i) {
-    v |= static_cast<uint32_t>(std::to_integer<uint8_t>(buffer[i])) << (8 * i);
+    v |= static_cast<uint64_t>(std::to_integer<uint8_t>(buffer[i])) << (8 * i);
   }
-  out = static_cast<int32_t>(v);
+  out = v;
   return true;
+}
+
+bool ReadDword(RegistryPort& port, RegistryRoot root, std::u16string_view path,
+               std::u16string_view name, int32_t& out) {
+  uint64_t v = 0;
+  if (!ReadNumber(port, root, path, name, RegType::Dword, 4, v)) {
+    return false;
+  }
+  out = static_cast<int32_t>(static_cast<uint32_t>(v));
+  return true;
+}
+
+// Registry numbers are stored little-endian, whatever the host.
+template <size_t N>
+std::array<std::byte, N> LittleEndian(uint64_t value) {
+  std::array<std::byte, N> bytes{};
+  for (size_t i = 0; i < N; ++i) {
+    bytes[i] = static_cast<std::byte>((value >> (8 * i)) & 0xFF);
+  }
+  return bytes;
 }
 
 // A port that reports more bytes than the buffer it was given must not make the decoder read past
@@ -89,6 +110,15 @@ int32_t CustomRegistry::ReadSettingInteger(RegistryRoot root, std::u16string_vie
   });
 }
 
+int64_t CustomRegistry::ReadSettingQword(RegistryRoot root, std::u16string_view path,
+                                         std::u16string_view name, int64_t fallback) const {
+  return guarded_or(fallback, [&] {
+    uint64_t v = 0;
+    return ReadNumber(port_, root, path, name, RegType::Qword, 8, v) ? static_cast<int64_t>(v)
+                                                                     : fallback;
+  });
+}
+
 bool CustomRegistry::ReadSettingBool(RegistryRoot root, std::u16string_view path,
                                      std::u16string_view name, bool fallback) const {
   return guarded_or(fallback, [&] {
@@ -128,10 +158,14 @@ bool CustomRegistry::TryWriteSettingBool(RegistryRoot root, std::u16string_view 
 bool CustomRegistry::TryWriteSettingInteger(RegistryRoot root, std::u16string_view path,
                                             std::u16string_view name, int32_t value) const {
   return guarded_or(false, [&] {
-    const auto bits = static_cast<uint32_t>(value);
-    const std::array<std::byte, 4> data{
-        static_cast<std::byte>(bits & 0xFF), static_cast<std::byte>((bits >> 8) & 0xFF),
-        static_cast<std::byte>((bits >> 16) & 0xFF), static_cast<std::byte>(bits >> 24)};
-    return port_.SetValue(root, path, name, RegType::Dword, data);
+    return port_.SetValue(root, path, name, RegType::Dword,
+                          LittleEndian<4>(static_cast<uint32_t>(value)));
+  });
+}
+
+bool CustomRegistry::TryWriteSettingQword(RegistryRoot root, std::u16string_view path,
+                                          std::u16string_view name, uint64_t value) const {
+  return guarded_or(false, [&] {
+    return port_.SetValue(root, path, name, RegType::Qword, LittleEndian<8>(value));
   });
 }

@@ -21,6 +21,9 @@ class CustomRegistry {
   // An integer: REG_DWORD of at most 4 bytes, as a signed 32-bit number.
   int32_t ReadSettingInteger(RegistryRoot root, std::u16string_view path, std::u16string_view name,
                              int32_t fallback) const;
+  // A 64-bit number: REG_QWORD of at most 8 bytes.
+  int64_t ReadSettingQword(RegistryRoot root, std::u16string_view path, std::u16string_view name,
+                           int64_t fallback) const;
   // A boolean: as an integer, true when not 0.
   bool ReadSettingBool(RegistryRoot root, std::u16string_view path, std::u16string_view name,
                        bool fallback) const;
@@ -39,6 +42,9 @@ class CustomRegistry {
   // REG_DWORD holding the signed 32-bit number's bits.
   bool TryWriteSettingInteger(RegistryRoot root, std::u16string_view path, std::u16string_view name,
                               int32_t value) const;
+  // REG_QWORD, little-endian.
+  bool TryWriteSettingQword(RegistryRoot root, std::u16string_view path, std::u16string_view name,
+                            uint64_t value) const;
 
   // The same operations on the settings key.
   std::u16string ReadSettingString(std::u16string_view name, std::u16string_view fallback) const {

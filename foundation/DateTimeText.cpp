@@ -101,18 +101,11 @@ DateOrder DateOrderOf(std::u16string_view pattern) {
   return DateOrder::MonthDayYear;
 }
 
-bool IsBlank(char16_t c) {
-  return c == u' ' || c == u'\t' || c == u'\u00A0' || c == u'\u202F';
-}
+// Locales put no-break spaces between the parts of a date or time.
+constexpr std::u16string_view DateTimeBlanks = u" \t\u00A0\u202F";
 
-std::u16string_view TrimBlanks(std::u16string_view text) {
-  while (!text.empty() && IsBlank(text.front())) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && IsBlank(text.back())) {
-    text.remove_suffix(1);
-  }
-  return text;
+bool IsBlank(char16_t c) {
+  return DateTimeBlanks.find(c) != std::u16string_view::npos;
 }
 
 struct Number {
@@ -187,7 +180,7 @@ class Cursor {
     Designator found = Designator::None;
     size_t length = 0;
     for (const auto& candidate : candidates) {
-      const std::u16string_view text = TrimBlanks(candidate.text);
+      const std::u16string_view text = TrimBlanks(candidate.text, DateTimeBlanks);
       if (text.size() > length && text.size() <= rest_.size() &&
           EqualsIgnoreAsciiCase(rest_.substr(0, text.size()), text)) {
         found = candidate.meaning;
@@ -212,8 +205,8 @@ int32_t FullYear(const Number& year) {
 
 std::optional<LocalDateTime> ReadDateTime(std::u16string_view text,
                                           const LocaleDateFormats& formats) {
-  const std::u16string_view dateSeparator = TrimBlanks(formats.dateSeparator);
-  const std::u16string_view timeSeparator = TrimBlanks(formats.timeSeparator);
+  const std::u16string_view dateSeparator = TrimBlanks(formats.dateSeparator, DateTimeBlanks);
+  const std::u16string_view timeSeparator = TrimBlanks(formats.timeSeparator, DateTimeBlanks);
   if (dateSeparator.empty() || timeSeparator.empty()) {
     return std::nullopt;
   }

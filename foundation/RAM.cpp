@@ -1,6 +1,7 @@
 #include "foundation/RAM.h"
 
 #include "foundation/Guard.h"
+#include "foundation/Rounding.h"
 
 namespace {
 
@@ -23,4 +24,12 @@ int64_t GetAvailablePhysicalMemory(SystemInfoPort& system) {
     const auto status = system.QueryMemoryStatus();
     return status ? NonNegative(status->availPhys) : 0;
   });
+}
+
+std::optional<int32_t> UsagePercent(int64_t total, int64_t available) {
+  if (total == 0) {
+    return std::nullopt;
+  }
+  const int64_t used = total - available;
+  return RoundToInt32(static_cast<long double>(used) / static_cast<long double>(total) * 100.0L);
 }

@@ -36,13 +36,14 @@ class RegistryPort {
  public:
   virtual ~RegistryPort() = default;
 
-  // Opens root\path for reading (never creating it), queries one value into buffer, closes the key.
-  // path may start with a backslash: it is taken as absolute from the root.
+  // Opens root\path with the right to query values (never creating it), queries one value into
+  // buffer, closes the key. path may start with a backslash: it is taken as absolute from the root.
   virtual RegistryQuery QueryValue(RegistryRoot root, std::u16string_view path,
                                    std::u16string_view name, std::span<std::byte> buffer) = 0;
 
-  // Opens root\path for writing, creating every missing key on the way, sets one value and closes
-  // the key. False on any failure; the registry is then as it was.
+  // Opens root\path with the right to set values and nothing more; only when the key is missing,
+  // creates it with every missing key on the way. Sets one value and closes the key. False on any
+  // failure (a caller who may not create the key included); the registry is then as it was.
   virtual bool SetValue(RegistryRoot root, std::u16string_view path, std::u16string_view name,
                         uint32_t type, std::span<const std::byte> data) = 0;
 };

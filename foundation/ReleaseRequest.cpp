@@ -7,6 +7,7 @@
 #include "foundation/Guard.h"
 #include "foundation/RAM.h"
 #include "foundation/Rounding.h"
+#include "foundation/SettingsTable.h"
 #include "foundation/Shell.h"
 #include "foundation/Text.h"
 
@@ -15,22 +16,12 @@ bool IsLargeMemoryClass(int64_t totalBytes) {
   return megabytes >= Constants::LargeMemoryMegabytes;
 }
 
-int32_t MemoryFreeDefault(bool large) {
-  return large ? 60 : 40;
-}
-
-int32_t MemoryMaintainDefault(bool large) {
-  return large ? 30 : 20;
-}
-
 int32_t GetMemoryFreePercent(const CustomRegistry& settings, SystemInfoPort& system) {
-  const bool large = IsLargeMemoryClass(GetTotalPhysicalMemory(system));
-  return settings.ReadSettingInteger(Constants::MemoryFree, MemoryFreeDefault(large));
+  return ReadSettingInteger(settings, SettingId::MemoryFree, {GetTotalPhysicalMemory(system)});
 }
 
 int32_t GetMemoryMaintainPercent(const CustomRegistry& settings, SystemInfoPort& system) {
-  const bool large = IsLargeMemoryClass(GetTotalPhysicalMemory(system));
-  return settings.ReadSettingInteger(Constants::MemoryMaintain, MemoryMaintainDefault(large));
+  return ReadSettingInteger(settings, SettingId::MemoryMaintain, {GetTotalPhysicalMemory(system)});
 }
 
 namespace {

@@ -9,9 +9,6 @@
 // Total physical memory in rounded megabytes is 1536 or more.
 bool IsLargeMemoryClass(int64_t totalBytes);
 
-int32_t MemoryFreeDefault(bool large);      // 60 or 40
-int32_t MemoryMaintainDefault(bool large);  // 30 or 20
-
 int32_t GetMemoryFreePercent(const CustomRegistry& settings, SystemInfoPort& system);
 int32_t GetMemoryMaintainPercent(const CustomRegistry& settings, SystemInfoPort& system);
 

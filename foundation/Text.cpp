@@ -32,6 +32,14 @@ std::u16string DecodeUtf16(std::span<const std::byte> bytes, bool bigEndian) {
   return text;
 }
 
+std::u16string_view TrimBlanks(std::u16string_view text, std::u16string_view blanks) {
+  const size_t first = text.find_first_not_of(blanks);
+  if (first == std::u16string_view::npos) {
+    return {};
+  }
+  return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
 std::u16string DecimalText(int64_t value) {
   char16_t digits[24];
   size_t n = 0;

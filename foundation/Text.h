@@ -15,6 +15,12 @@ std::u16string LowerAscii(std::u16string_view text);
 
 bool EqualsIgnoreAsciiCase(std::u16string_view a, std::u16string_view b);
 
+// Spaces and tabs: what the programs' own texts and numbers may be padded with.
+inline constexpr std::u16string_view AsciiBlanks = u" \t";
+
+// The text without the given blanks at either end.
+std::u16string_view TrimBlanks(std::u16string_view text, std::u16string_view blanks = AsciiBlanks);
+
 // Digits only, with a leading "-" for a negative number.
 std::u16string DecimalText(int64_t value);
 

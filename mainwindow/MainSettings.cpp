@@ -1,76 +1,8 @@
 #include "mainwindow/MainSettings.h"
 
-#include <limits>
-#include <stdexcept>
-
 #include "foundation/Constants.h"
-#include "foundation/ReleaseRequest.h"
 #include "foundation/Text.h"
-#include "tray/CustomTrayIconImage.h"
-
-namespace {
-
-// In table order, which is also the order of SettingId. The ranges keep a release meaningful:
-// a share of 0 or all of memory, or a period of 0, would make the service release on every tick
-// or never; a day is the longest useful period.
-constexpr std::array<SettingDefinition, SettingCount> Definitions{{
-    {SettingId::MemoryMaintain, Constants::MemoryMaintain, SettingKind::Integer, 1, 99},
-    {SettingId::MemoryFree, Constants::MemoryFree, SettingKind::Integer, 1, 99},
-    {SettingId::ExecutePeriod, Constants::ExecutePeriod, SettingKind::Integer, 1, 1440},
-    {SettingId::ProcessorLimit, Constants::ProcessorLimit, SettingKind::Boolean},
-    {SettingId::ProcessorTrigger, Constants::ProcessorTrigger, SettingKind::Integer, 1, 100},
-    {SettingId::BatteryCheck, Constants::BatteryCheck, SettingKind::Boolean},
-    {SettingId::FullScreenCheck, Constants::FullScreenCheck, SettingKind::Boolean},
-    {SettingId::LoadNimbello, Constants::LoadNimbello, SettingKind::Boolean},
-    {SettingId::LoadTrayIcon, Constants::LoadTrayIcon, SettingKind::Boolean},
-    {SettingId::BackgroundColor, Constants::BackgroundColor, SettingKind::Color},
-    {SettingId::GridColor, Constants::GridColor, SettingKind::Color},
-    {SettingId::BarColor, Constants::BarColor, SettingKind::Color},
-    {SettingId::Language, Constants::Language, SettingKind::Language},
-}};
-
-// The languages whose files every program carries.
-constexpr std::array<std::u16string_view, 2> Languages{u"english", u"french"};
-
-// Windows 7 draws its notification area light, so the graph defaults to light colours there.
-constexpr int32_t Windows7Code = 5;
-
-}  // namespace
-
-const SettingDefinition& DefinitionOf(SettingId id) {
-  return Definitions.at(static_cast<size_t>(id));
-}
-
-SettingValue DefaultSettingValue(SettingId id, const MachineFacts& machine) {
-  const bool large = IsLargeMemoryClass(machine.totalPhysicalBytes);
-  const bool windows7 = machine.versionCode == Windows7Code;
-  switch (id) {
-    case SettingId::MemoryMaintain:
-      return MemoryMaintainDefault(large);
-    case SettingId::MemoryFree:
-      return MemoryFreeDefault(large);
-    case SettingId::ExecutePeriod:
-      return int32_t{5};
-    case SettingId::ProcessorTrigger:
-      return int32_t{85};
-    case SettingId::ProcessorLimit:
-    case SettingId::FullScreenCheck:
-    case SettingId::LoadNimbello:
-    case SettingId::LoadTrayIcon:
-      return true;
-    case SettingId::BatteryCheck:
-      return false;
-    case SettingId::BackgroundColor:
-      return std::u16string(windows7 ? u"clWhite" : u"clBlack");
-    case SettingId::GridColor:
-      return std::u16string(windows7 ? u"clGray" : u"clGreen");
-    case SettingId::BarColor:
-      return std::u16string(windows7 ? u"clGreen" : u"clLime");
-    case SettingId::Language:
-      return std::u16string(Constants::DefaultLanguage);
-  }
-  throw std::out_of_range("unknown setting");
-}
+#include "foundation/UsageGraph.h"
 
 int32_t SettingValues::Integer(SettingId id) const {
   return std::get<int32_t>((*this)[id]);
@@ -86,33 +18,14 @@ const std::u16string& SettingValues::Text(SettingId id) const {
 
 SettingValues ReadEffectiveSettings(const CustomRegistry& settings, const MachineFacts& machine) {
   SettingValues values;
-  for (const SettingDefinition& d : Definitions) {
-    const SettingValue fallback = DefaultSettingValue(d.id, machine);
-    switch (d.kind) {
-      case SettingKind::Integer:
-        values[d.id] = settings.ReadSettingInteger(d.name, std::get<int32_t>(fallback));
-        break;
-      case SettingKind::Boolean:
-        values[d.id] = settings.ReadSettingBool(d.name, std::get<bool>(fallback));
-        break;
-      case SettingKind::Color:
-      case SettingKind::Language:
-        values[d.id] = settings.ReadSettingString(d.name, std::get<std::u16string>(fallback));
-        break;
-    }
+  for (const SettingDefinition& d : OfferedSettings()) {
+    values[d.id] = ReadSetting(settings, d.id, machine);
   }
   return values;
 }
 
 std::optional<int32_t> ParseWholeNumber(std::u16string_view text) {
-  const auto blank = [](char16_t c) { return c == u' ' || c == u'\t'; };
-  while (!text.empty() && blank(text.front())) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && blank(text.back())) {
-    text.remove_suffix(1);
-  }
-  return ParseDecimalInt32(text);
+  return ParseDecimalInt32(TrimBlanks(text));
 }
 
 bool IsValidSetting(SettingId id, const SettingValue& value) {
@@ -133,20 +46,22 @@ bool IsValidSetting(SettingId id, const SettingValue& value) {
       if (text == nullptr) {
         return false;
       }
-      for (const std::u16string_view language : Languages) {
+      for (const std::u16string_view language : CarriedLanguages) {
         if (EqualsIgnoreAsciiCase(*text, language)) {
           return true;
         }
       }
       return false;
     }
+    case SettingKind::Text:
+      return false;  // no window offers one
   }
   return false;
 }
 
 std::vector<SettingId> ChangedSettings(const SettingValues& stored, const SettingValues& edited) {
   std::vector<SettingId> changed;
-  for (const SettingDefinition& d : Definitions) {
+  for (const SettingDefinition& d : OfferedSettings()) {
     if (stored[d.id] != edited[d.id]) {
       changed.push_back(d.id);
     }
@@ -165,6 +80,7 @@ bool WriteSetting(const CustomRegistry& settings, SettingId id, const SettingVal
       return settings.TryWriteSettingBool(d.name, std::get<bool>(value));
     case SettingKind::Color:
     case SettingKind::Language:
+    case SettingKind::Text:
       return settings.TryWriteSettingString(d.name, std::get<std::u16string>(value));
   }
   return false;

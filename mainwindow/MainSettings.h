@@ -1,62 +1,16 @@
 #pragma once
-// The settings that the main window edits: one table of their registry names, kinds, ranges and
-// defaults, so the window, Apply and the programs that read them agree. The window shows the
-// effective values (the stored ones, or the defaults the programs would use on this machine),
-// and Apply writes only what the user changed, each value with its own registry type.
+// The settings that the main window edits, from the programs' own settings table, so the window,
+// Apply and the programs that read them agree. The window shows the effective values (the stored
+// ones, or the defaults the programs would use on this machine), and Apply writes only what the
+// user changed, each value with its own registry type.
 #include <array>
-#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
-#include <variant>
 #include <vector>
 
 #include "foundation/CustomRegistry.h"
-
-enum class SettingId : uint8_t {
-  MemoryMaintain,
-  MemoryFree,
-  ExecutePeriod,
-  ProcessorLimit,
-  ProcessorTrigger,
-  BatteryCheck,
-  FullScreenCheck,
-  LoadNimbello,
-  LoadTrayIcon,
-  BackgroundColor,
-  GridColor,
-  BarColor,
-  Language,
-};
-inline constexpr size_t SettingCount = 13;
-
-enum class SettingKind : uint8_t {
-  Integer,   // REG_DWORD, signed 32-bit, within [minimum, maximum]
-  Boolean,   // REG_DWORD 1 or 0
-  Color,     // REG_SZ, a colour name or number the usage graph accepts
-  Language,  // REG_SZ, the name of a language the programs carry
-};
-
-struct SettingDefinition {
-  SettingId id;
-  std::u16string_view name;  // the registry value
-  SettingKind kind;
-  int32_t minimum = 0;
-  int32_t maximum = 0;
-};
-
-const SettingDefinition& DefinitionOf(SettingId id);
-
-using SettingValue = std::variant<int32_t, bool, std::u16string>;
-
-// What the defaults depend on: the memory class (from the total) and the Windows version code.
-struct MachineFacts {
-  int64_t totalPhysicalBytes = 0;
-  int32_t versionCode = -1;
-};
-
-SettingValue DefaultSettingValue(SettingId id, const MachineFacts& machine);
+#include "foundation/SettingsTable.h"
 
 class SettingValues {
  public:

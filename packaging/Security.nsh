@@ -153,11 +153,25 @@ FunctionEnd
   ${EndIf}
 !macroend
 
-; Creates the settings key if missing (in the 32-bit view, where every build of the programs opens
-; it) and adds an ACE that lets the local Users group set values, so that the applet, which runs as
-; the logged-on user, can pass FullScreen and DefragMemory to the service. The ACE goes before the
-; inherited ones, as Windows orders explicit ACEs, and is not added twice. $R0 = 1 on success.
+; Lets the local Users group set values of the settings key, so that the applet, which runs as the
+; logged-on user, can pass FullScreen and DefragMemory to the service, and of its LastRelease
+; subkey, so that a release worker the user started can record its release. Users may create no
+; key: the installer creates both. $R0 = 1 on success.
 Function NimbelloGrantSettings
+  Push $R1
+  StrCpy $R1 "${NIMBELLO_SETTINGS_KEY}"
+  Call NimbelloGrantUsersSetValue
+  ${If} $R0 == 1
+    StrCpy $R1 "${NIMBELLO_SETTINGS_KEY}\LastRelease"
+    Call NimbelloGrantUsersSetValue
+  ${EndIf}
+  Pop $R1
+FunctionEnd
+
+; Creates the key $R1 if missing (in the 32-bit view, where every build of the programs opens it)
+; and adds an ACE that lets the local Users group set its values. The ACE goes before the inherited
+; ones, as Windows orders explicit ACEs, and is not added twice. $R0 = 1 on success.
+Function NimbelloGrantUsersSetValue
   Push $0
   Push $1
   Push $2
@@ -166,7 +180,7 @@ Function NimbelloGrantSettings
   Push $5
   Push $6
   StrCpy $R0 0
-  System::Call 'advapi32::RegCreateKeyExW(p ${NIMBELLO_HKLM}, w "${NIMBELLO_SETTINGS_KEY}", i 0, \
+  System::Call 'advapi32::RegCreateKeyExW(p ${NIMBELLO_HKLM}, w R1, i 0, \
       p 0, i 0, i ${NIMBELLO_KEY_DACL_ACCESS}, p 0, *p .r1, p 0) i .r0'
   ${If} $0 == 0
     System::Call 'advapi32::RegGetKeySecurity(p r1, i ${DACL_SECURITY_INFORMATION}, p 0, \

@@ -6,6 +6,8 @@
 !define SERVICE_START 0x0010
 !define SERVICE_STOP 0x0020
 !define SERVICE_DELETE 0x10000
+!define SC_MANAGER_CREATE_SERVICE 0x0002
+!define SERVICE_WIN32_OWN_PROCESS 0x10
 !define SERVICE_CONTROL_STOP 1
 !define SERVICE_STOPPED 1
 !define SERVICE_RUNNING 4
@@ -64,29 +66,47 @@ Function ${UN}NimbelloWaitService
   Pop $1
 FunctionEnd
 
-; Stops and deletes the service, wherever its program lies (also one registered by hand from the
-; ZIP package), and waits until the manager no longer knows it. $R0 = 1 when it is gone.
-Function ${UN}NimbelloRemoveService
+; Stops the service and waits, bounded, until it has stopped; a service that does not stop has its
+; process ended, since it holds its program open. A missing service is fine.
+Function ${UN}NimbelloStopService
   Push $1
   Push $2
   Push $3
   System::Call 'advapi32::OpenSCManagerW(p 0, p 0, i ${SC_MANAGER_CONNECT}) p .r1'
   ${If} $1 != 0
     System::Call 'advapi32::OpenServiceW(p r1, w "${NIMBELLO_SERVICE}", \
-        i ${SERVICE_STOP}|${SERVICE_QUERY_STATUS}|${SERVICE_DELETE}) p .r2'
+        i ${SERVICE_STOP}|${SERVICE_QUERY_STATUS}) p .r2'
     ${If} $2 != 0
       DetailPrint "Stopping the service ${NIMBELLO_SERVICE}"
       System::Call '*(i, i, i, i, i, i, i) p .r3'
       System::Call 'advapi32::ControlService(p r2, i ${SERVICE_CONTROL_STOP}, p r3) i'
       System::Free $3
+      System::Call 'advapi32::CloseServiceHandle(p r2)'
       Push ${SERVICE_STOPPED}
       Call ${UN}NimbelloWaitService
       ${If} $R0 != 1
-        ; A service that does not stop holds its program open: end its process.
         DetailPrint "The service did not stop: ending its process"
         nsExec::Exec /TIMEOUT=15000 '"$SYSDIR\taskkill.exe" /F /IM ${NIMBELLO_SERVICE_EXE}'
         Pop $3
       ${EndIf}
+    ${EndIf}
+    System::Call 'advapi32::CloseServiceHandle(p r1)'
+  ${EndIf}
+  Pop $3
+  Pop $2
+  Pop $1
+FunctionEnd
+
+; Stops and deletes the service, wherever its program lies (also one registered by hand from the
+; ZIP package), and waits until the manager no longer knows it. $R0 = 1 when it is gone.
+Function ${UN}NimbelloRemoveService
+  Push $1
+  Push $2
+  Call ${UN}NimbelloStopService
+  System::Call 'advapi32::OpenSCManagerW(p 0, p 0, i ${SC_MANAGER_CONNECT}) p .r1'
+  ${If} $1 != 0
+    System::Call 'advapi32::OpenServiceW(p r1, w "${NIMBELLO_SERVICE}", i ${SERVICE_DELETE}) p .r2'
+    ${If} $2 != 0
       System::Call 'advapi32::DeleteService(p r2) i'
       System::Call 'advapi32::CloseServiceHandle(p r2)'
     ${EndIf}
@@ -94,7 +114,6 @@ Function ${UN}NimbelloRemoveService
   ${EndIf}
   Push 0
   Call ${UN}NimbelloWaitService
-  Pop $3
   Pop $2
   Pop $1
 FunctionEnd
@@ -121,6 +140,54 @@ Function NimbelloRegisterService
   ${If} $R0 != 0
     StrCpy $R0 1
   ${EndIf}
+  Pop $1
+FunctionEnd
+
+; The registration of the service as the manager keeps it, noted before the service is deleted so
+; that a failed upgrade can register it again as it was: its program, display name, start type,
+; error control, description and event source. $NimbelloOldService = 1 when there was one.
+Function NimbelloSaveService
+  ClearErrors
+  ReadRegStr $NimbelloOldImage HKLM "${NIMBELLO_SERVICE_KEY}" "ImagePath"
+  ReadRegStr $NimbelloOldDisplay HKLM "${NIMBELLO_SERVICE_KEY}" "DisplayName"
+  ReadRegDWORD $NimbelloOldStart HKLM "${NIMBELLO_SERVICE_KEY}" "Start"
+  ReadRegDWORD $NimbelloOldErrorControl HKLM "${NIMBELLO_SERVICE_KEY}" "ErrorControl"
+  ${IfNot} ${Errors}
+    StrCpy $NimbelloOldService 1
+  ${EndIf}
+  ReadRegStr $NimbelloOldDescription HKLM "${NIMBELLO_SERVICE_KEY}" "Description"
+  ReadRegStr $NimbelloOldEventFile HKLM "${NIMBELLO_EVENT_SOURCE_KEY}" "EventMessageFile"
+FunctionEnd
+
+; Registers the service noted by NimbelloSaveService again, as it was. $R0 = 1 when it exists.
+Function NimbelloRestoreService
+  Push $1
+  Push $2
+  Push $3
+  System::Call 'advapi32::OpenSCManagerW(p 0, p 0, i ${SC_MANAGER_CREATE_SERVICE}) p .r1'
+  ${If} $1 != 0
+    ; LocalSystem, no load order group, no dependencies: how the service registers itself. The
+    ; texts go through registers: System's own quotes cannot hold the quoted program path.
+    StrCpy $2 $NimbelloOldImage
+    StrCpy $3 $NimbelloOldDisplay
+    System::Call 'advapi32::CreateServiceW(p r1, w "${NIMBELLO_SERVICE}", w r3, \
+        i ${SERVICE_QUERY_STATUS}, i ${SERVICE_WIN32_OWN_PROCESS}, i $NimbelloOldStart, \
+        i $NimbelloOldErrorControl, w r2, p 0, p 0, p 0, p 0, p 0) p .r2'
+    ${If} $2 != 0
+      System::Call 'advapi32::CloseServiceHandle(p r2)'
+    ${EndIf}
+    System::Call 'advapi32::CloseServiceHandle(p r1)'
+  ${EndIf}
+  ${If} $NimbelloOldDescription != ""
+    WriteRegStr HKLM "${NIMBELLO_SERVICE_KEY}" "Description" "$NimbelloOldDescription"
+  ${EndIf}
+  ${If} $NimbelloOldEventFile != ""
+    WriteRegExpandStr HKLM "${NIMBELLO_EVENT_SOURCE_KEY}" "EventMessageFile" "$NimbelloOldEventFile"
+  ${EndIf}
+  Call NimbelloServiceState
+  ${IfThen} $R0 != 0 ${|} StrCpy $R0 1 ${|}
+  Pop $3
+  Pop $2
   Pop $1
 FunctionEnd
 

@@ -22,9 +22,10 @@ packages=(
   googletest libgtest-dev libpng-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine wine64 xvfb xdotool x11-utils imagemagick
-  nsis
+  nsis wixl msitools
+  fp-utils libchm-bin
   clang libclang-rt-14-dev clang-tidy cppcheck valgrind
-  python3 zip
+  python3 python3-yaml zip
 )
 if runs_32bit_programs; then
   packages+=(wine32:i386)

@@ -3,7 +3,7 @@
 # tray/, mainwindow/ and worker/ outside their win32/ folders. The win32 adapters are left to the mingw
 # compilers' warnings, which are errors there. clang-tidy takes each file's flags from a native
 # build tree's compile_commands.json (default build/native; NIMBELLO_STATIC_TREE picks another).
-# Any finding fails the run. Exit 0 only when both tools are clean.
+# The facts that the README and the help share are checked too. Any finding fails the run. Exit 0 only when both tools are clean.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tree="${NIMBELLO_STATIC_TREE:-build/native}"
@@ -31,7 +31,22 @@ fi
 
 status=0
 log=$(mktemp)
+echo "help facts: README and help against docs/help/facts.json, the main window's ranges, the installer's exit codes"
+python3 docs/help/make_help.py check || status=1
+
 trap 'rm -f "$log"' EXIT
+
+# foundation/ is the one floor the programs share: it includes only itself, and each program's
+# folder (win32/ included) includes only foundation/ and itself.
+echo "include rule: foundation/ includes only itself, every program folder foundation/ and itself"
+for dir in foundation service tray mainwindow worker updater; do
+  allowed=foundation
+  [ "$dir" = foundation ] || allowed="foundation|$dir"
+  if grep -rnE '^\s*#\s*include\s+"' "$dir" --include='*.cpp' --include='*.h' |
+    grep -vE "#\s*include\s+\"($allowed)/"; then
+    status=1
+  fi
+done
 
 echo "clang-tidy: ${#core[@]} files, $jobs at a time"
 # WarningsAsErrors in .clang-tidy makes every finding an error and a non-zero exit.

@@ -20,10 +20,12 @@ step "mingw-x86: the shipped 32-bit programs"
 cmake --preset mingw-x86 >/dev/null
 cmake --build build/mingw-x86 -j"$jobs"
 # The release packages of those programs: build/mingw-x86/package/Nimbello-6.0.0.0-win32.zip and
-# the installer Nimbello-6.0.0.0-win32.exe.
+# the installer Nimbello-6.0.0.0-win32.exe; for administrators the MSI, the policy template and the
+# winget manifest.
 (cd build/mingw-x86 && cpack >/dev/null)
 python3 -m zipfile -l build/mingw-x86/package/Nimbello-6.0.0.0-win32.zip
-ls -l build/mingw-x86/package/Nimbello-6.0.0.0-win32.exe
+ls -l build/mingw-x86/package/Nimbello-6.0.0.0-win32.exe build/mingw-x86/package/Nimbello-6.0.0.0.msi
+find build/mingw-x86/package/PolicyDefinitions build/mingw-x86/package/winget -type f
 
 step "mingw-x64: Win32 and end-to-end tests under Wine (the shipped 32-bit programs where 32-bit Wine runs)"
 cmake --preset mingw-x64 >/dev/null

@@ -3,14 +3,15 @@
 #include "foundation/Captions.h"
 #include "foundation/Constants.h"
 #include "foundation/Guard.h"
+#include "foundation/SettingsTable.h"
 #include "service/ServiceThread.h"
 
 void ApplyDefragMemoryRule(const CustomRegistry& settings) noexcept {
   guarded([&] {
-    if (settings.ReadSettingBool(Constants::LoadNimbello, true)) {
+    if (ReadSettingBool(settings, SettingId::LoadNimbello)) {
       return;
     }
-    if (settings.ReadSettingBool(Constants::DefragMemory, true)) {
+    if (ReadSettingBool(settings, SettingId::DefragMemory)) {
       settings.WriteSettingBool(Constants::DefragMemory, false);
     }
   });
@@ -71,22 +72,23 @@ void TNimbello::ServiceExecute(TService& /*sender*/) {
   });
 }
 
+void TNimbello::StopTicks() {
+  MainTimer.SetEnabled(false);
+  // A tick under way on the main thread could go on starting workers after the state is
+  // reported; it gets a bounded time to end first.
+  MainTimer.WaitForTick(TickWait);
+}
+
 void TNimbello::ServiceStop(TService& /*sender*/, bool& stopped) {
   guarded([&] {
-    MainTimer.SetEnabled(false);
-    // A tick under way on the main thread could go on starting workers after the state is
-    // reported; it gets a bounded time to end first.
-    MainTimer.WaitForTick(TickWait);
+    StopTicks();
     stopped = true;
   });
 }
 
 void TNimbello::ServicePause(TService& /*sender*/, bool& paused) {
   guarded([&] {
-    MainTimer.SetEnabled(false);
-    // A tick under way on the main thread could go on starting workers after the state is
-    // reported; it gets a bounded time to end first.
-    MainTimer.WaitForTick(TickWait);
+    StopTicks();
     paused = true;
   });
 }
@@ -102,10 +104,7 @@ void TNimbello::ServiceContinue(TService& /*sender*/, bool& continued) {
 }
 
 void TNimbello::ServiceShutdown(TService& /*sender*/) {
-  guarded([&] {
-    MainTimer.SetEnabled(false);
-    MainTimer.WaitForTick(TickWait);
-  });
+  guarded([&] { StopTicks(); });
 }
 
 void TNimbello::ServiceBeforeInstall(TService& /*sender*/) {

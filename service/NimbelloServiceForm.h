@@ -58,6 +58,9 @@ class TNimbello : public TService {
   void ServiceAfterUninstall(TService& sender);
 
  private:
+  // Stop, pause and shutdown switch the ticks off.
+  void StopTicks();
+
   CustomRegistry& settings_;
   ResourcePort& resources_;
   ReleasePolicyState& policy_state_;

@@ -8,6 +8,7 @@
 #include "foundation/RAM.h"
 #include "foundation/ReleaseRequest.h"
 #include "foundation/Rounding.h"
+#include "foundation/SettingsTable.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ int32_t UptimeSeconds(ClockPort& clock) {
 // Turns a set `Updated` into a fresh `UpdatedDate`. The flag is reset first: should making the
 // text fail, the stamp is lost once, but the flag does not stay set to end every later tick here.
 void UpdateStamp(const ReleasePolicyPorts& ports) {
-  if (!ports.settings.ReadSettingBool(Constants::Updated, false)) {
+  if (!ReadSettingBool(ports.settings, SettingId::Updated)) {
     return;
   }
   ports.settings.WriteSettingBool(Constants::Updated, false);
@@ -49,21 +50,20 @@ void DecideAndRelease(ReleasePolicyState& state, const ReleasePolicyPorts& ports
   const CustomRegistry& settings = ports.settings;
 
   // Memory class from a first reading of the total.
-  const bool large = IsLargeMemoryClass(GetTotalPhysicalMemory(ports.system));
+  const MachineFacts machine{GetTotalPhysicalMemory(ports.system)};
 
   // Every setting, in this order, on every tick that gets here, whatever the outcome.
-  const int32_t memoryMaintain =
-      settings.ReadSettingInteger(Constants::MemoryMaintain, MemoryMaintainDefault(large));
-  const int32_t memoryFree =
-      settings.ReadSettingInteger(Constants::MemoryFree, MemoryFreeDefault(large));
-  const bool processorLimit = settings.ReadSettingBool(Constants::ProcessorLimit, true);
-  const int32_t processorTrigger = settings.ReadSettingInteger(Constants::ProcessorTrigger, 85);
-  const bool batteryCheck = settings.ReadSettingBool(Constants::BatteryCheck, false);
-  const bool fullScreen = settings.ReadSettingBool(Constants::FullScreen, false);
-  const bool fullScreenCheck = settings.ReadSettingBool(Constants::FullScreenCheck, true);
-  const int32_t executePeriod = settings.ReadSettingInteger(Constants::ExecutePeriod, 5);
-  const bool loadNimbello = settings.ReadSettingBool(Constants::LoadNimbello, true);
-  const bool defragMemory = settings.ReadSettingBool(Constants::DefragMemory, true);
+  const int32_t memoryMaintain = ReadSettingInteger(settings, SettingId::MemoryMaintain, machine);
+  const int32_t memoryFree = ReadSettingInteger(settings, SettingId::MemoryFree, machine);
+  const bool processorLimit = ReadSettingBool(settings, SettingId::ProcessorLimit);
+  const int32_t processorTrigger =
+      ReadSettingInteger(settings, SettingId::ProcessorTrigger, machine);
+  const bool batteryCheck = ReadSettingBool(settings, SettingId::BatteryCheck);
+  const bool fullScreen = ReadSettingBool(settings, SettingId::FullScreen);
+  const bool fullScreenCheck = ReadSettingBool(settings, SettingId::FullScreenCheck);
+  const int32_t executePeriod = ReadSettingInteger(settings, SettingId::ExecutePeriod, machine);
+  const bool loadNimbello = ReadSettingBool(settings, SettingId::LoadNimbello);
+  const bool defragMemory = ReadSettingBool(settings, SettingId::DefragMemory);
 
   // A second reading of the total; the threshold and the amount both come from it.
   const int64_t total = GetTotalPhysicalMemory(ports.system);

@@ -64,7 +64,7 @@ ServiceRegistration TService::Registration(std::u16string_view binaryPathName) c
   ServiceRegistration r;
   r.serviceName = name_;
   r.displayName = EffectiveDisplayName();
-  r.desiredAccess = ServiceCodes::ServiceAllAccess;
+  r.desiredAccess = ServiceCodes::ServiceDeleteAccess;
   r.serviceType = ServiceTypeCode(ServiceType, Interactive);
   r.startType = StartTypeCode(StartType);
   r.errorControl = ErrorControlCode(ErrorSeverity);

@@ -41,7 +41,7 @@ class ServiceManagerHandle {
   virtual ~ServiceManagerHandle() = default;
   // CreateServiceW. Throws OSFailure.
   virtual std::unique_ptr<ServiceHandle> CreateService(const ServiceRegistration& registration) = 0;
-  // OpenServiceW with SERVICE_ALL_ACCESS. Throws OSFailure.
+  // OpenServiceW with DELETE, all that uninstalling uses. Throws OSFailure.
   virtual std::unique_ptr<ServiceHandle> OpenService(std::u16string_view serviceName) = 0;
 };
 
@@ -52,8 +52,9 @@ class ServiceControlManagerPort {
  public:
   virtual ~ServiceControlManagerPort() = default;
 
-  // OpenSCManagerW on the local machine, default database, SC_MANAGER_ALL_ACCESS. Throws
-  // OSFailure.
+  // OpenSCManagerW on the local machine, default database, SC_MANAGER_CONNECT and
+  // SC_MANAGER_CREATE_SERVICE. Only administrators hold the latter, so install and uninstall both
+  // fail here with access denied for anyone else, as they did with full access. Throws OSFailure.
   virtual std::unique_ptr<ServiceManagerHandle> OpenSCManager() = 0;
 
   // StartServiceCtrlDispatcherW with one entry (name, main) and the empty entry. Returns when the

@@ -55,8 +55,8 @@ inline constexpr uint32_t KernelDriver = 0x1;
 inline constexpr uint32_t FileSystemDriver = 0x2;
 inline constexpr uint32_t InteractiveProcess = 0x100;
 inline constexpr uint32_t ServiceSpecificError = 1066;  // ERROR_SERVICE_SPECIFIC_ERROR
-inline constexpr uint32_t ManagerAllAccess = 0xF003F;   // SC_MANAGER_ALL_ACCESS
-inline constexpr uint32_t ServiceAllAccess = 0xF01FF;   // SERVICE_ALL_ACCESS
+// DELETE: all that the handle of a new service is used for (taking back a failed install).
+inline constexpr uint32_t ServiceDeleteAccess = 0x10000;
 }  // namespace ServiceCodes
 
 // The thread message that carries a control code from the control handler to the service thread

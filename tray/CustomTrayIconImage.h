@@ -1,50 +1,19 @@
 #pragma once
-// The tray icon's picture: a small scrolling graph of memory use with a two-tone frame, a grid
-// that moves one column to the left with every picture, and one bar per past tick, newest on the
-// right. One renderer lives as long as the program; its history and grid phase carry over from
-// picture to picture.
+// The tray icon's picture: the usage graph at the small-icon size, made into an icon. One
+// renderer lives as long as the program; its graph carries over from picture to picture.
 #include <array>
 #include <cstdint>
-#include <optional>
 #include <string_view>
 
+#include "foundation/UsageGraph.h"
 #include "tray/IconFactoryPort.h"
 #include "tray/IconHandle.h"
 
-// Colour values are 0x00BBGGRR for plain colours; a value with the highest bit set is a system
-// colour whose lowest byte is the GetSysColor index.
-constexpr uint32_t LightFrameColor = 0x3A3837;
-constexpr uint32_t DarkFrameColor = 0x2C2B29;
-constexpr uint32_t ColorNone = 0x1FFFFFFF;
-constexpr uint32_t ColorDefault = 0x20000000;
-
-// One of the 52 colour names (letters A to Z in any case), or a 32-bit number in decimal or with
-// a "$", "x", "X", "0x" or "0X" hexadecimal prefix. Anything else, the empty text included, gives
-// nothing.
-std::optional<uint32_t> ColorFromName(std::u16string_view name);
-
-// The plain colour a colour value is drawn in. System colours are looked up at this moment. The
-// values that are neither plain nor system colours ("clNone", "clDefault" and the rest from
-// 0x01000000 to 0x7FFFFFFF) carry no drawing rule of their own: their lowest three bytes are
-// drawn as a plain colour, so "clNone" is white and "clDefault" is black.
-uint32_t DrawingColor(uint32_t colorValue, IconFactoryPort& factory);
-
-struct UsageIconSize {
-  int32_t width;
-  int32_t height;
-};
-
-// Either metric above 64 gives 64 × 64. Below 4 × 3 the history shift and the bars have no room,
-// so smaller metrics are raised to that.
-UsageIconSize UsageIconSizeFor(SmallIconMetrics metrics);
-
 class CustomTrayIconImage {
  public:
-  static constexpr int32_t HistorySize = 64;
-  // A bar top below every picture up to 64 pixels high: no bar.
-  static constexpr int32_t NoBar = 63;
+  static constexpr int32_t NoBar = UsageGraph::NoBar;
 
-  explicit CustomTrayIconImage(IconFactoryPort& factory);
+  explicit CustomTrayIconImage(IconFactoryPort& factory) : factory_(factory) {}
   ~CustomTrayIconImage();
   CustomTrayIconImage(const CustomTrayIconImage&) = delete;
   CustomTrayIconImage& operator=(const CustomTrayIconImage&) = delete;
@@ -57,8 +26,10 @@ class CustomTrayIconImage {
   // Destroys the last icon and forgets it; never fails.
   void ReleaseUsageIcon();
 
-  int32_t GridPhase() const { return phase_; }
-  const std::array<int32_t, HistorySize>& UsageHistory() const { return history_; }
+  int32_t GridPhase() const { return graph_.GridPhase(); }
+  const std::array<int32_t, UsageGraph::HistorySize>& UsageHistory() const {
+    return graph_.UsageHistory();
+  }
 
  private:
   IconHandle Draw(std::u16string_view background, std::u16string_view grid, std::u16string_view bar,
@@ -66,8 +37,7 @@ class CustomTrayIconImage {
   void KeepAsLastIcon(IconHandle icon);
 
   IconFactoryPort& factory_;
+  UsageGraph graph_;
   bool rendering_ = false;
-  int32_t phase_ = 3;
-  std::array<int32_t, HistorySize> history_;
   IconHandle lastIcon_ = nullptr;
 };

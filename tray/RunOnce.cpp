@@ -3,6 +3,7 @@
 #include "foundation/Constants.h"
 #include "foundation/Guard.h"
 #include "foundation/ReleaseRequest.h"
+#include "foundation/SettingsTable.h"
 #include "foundation/Text.h"
 
 bool FindRunningInstance(DesktopWindowsPort& desktop, std::u16string_view className,
@@ -38,7 +39,7 @@ bool PrepareStartup(std::u16string_view firstArgument, const CustomRegistry& set
     // Reports nothing and never stops start-up, whatever happens inside.
     MemoryFreeNow(settings, system, launcher);
   }
-  if (given == StartupSwitch::Start && !settings.ReadSettingBool(Constants::LoadNimbello, true)) {
+  if (given == StartupSwitch::Start && !ReadSettingBool(settings, SettingId::LoadNimbello)) {
     return false;
   }
   // The running applet is left alone: not restored, not brought forward, sent nothing.

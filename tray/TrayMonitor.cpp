@@ -7,7 +7,7 @@
 #include "foundation/DateTimeText.h"
 #include "foundation/Guard.h"
 #include "foundation/RAM.h"
-#include "foundation/Rounding.h"
+#include "foundation/SettingsTable.h"
 #include "foundation/WindowsVersion.h"
 #include "tray/UpdateCheck.h"
 
@@ -17,14 +17,6 @@ namespace {
 constexpr std::u16string_view BalloonSection = u"NBTrayForm";
 constexpr std::u16string_view BalloonTitleKey = u"BalloonTitle";
 constexpr std::u16string_view BalloonHintKey = u"BalloonHint";
-
-struct ColorDefaults {
-  std::u16string_view background;
-  std::u16string_view grid;
-  std::u16string_view bar;
-};
-constexpr ColorDefaults DarkColors{u"clBlack", u"clGreen", u"clLime"};
-constexpr ColorDefaults LightColors{u"clWhite", u"clGray", u"clGreen"};
 
 }  // namespace
 
@@ -40,22 +32,14 @@ bool IsFullScreenRect(const WindowRect& window, ScreenSize screen) {
          window.bottom >= int64_t{screen.height} - margin;
 }
 
-std::optional<int32_t> UsagePercent(int64_t total, int64_t available) {
-  if (total == 0) {
-    return std::nullopt;
-  }
-  const int64_t used = total - available;
-  return RoundToInt32(static_cast<long double>(used) / static_cast<long double>(total) * 100.0L);
-}
-
 void MainTimerTimer(const TrayMonitorPorts& ports, TrayMonitorState& state) noexcept {
   guarded([&] {
     const CustomRegistry& settings = ports.settings;
 
     // 1. Tell the memory service whether a full-screen program is in front; the value is written
     //    only when the state changes, so the service's reads see no churn.
-    if (settings.ReadSettingBool(Constants::FullScreenCheck, true)) {
-      const bool stored = settings.ReadSettingBool(Constants::FullScreen, false);
+    if (ReadSettingBool(settings, SettingId::FullScreenCheck)) {
+      const bool stored = ReadSettingBool(settings, SettingId::FullScreen);
       if (const std::optional<FrontWindow> window = ports.desktop.ForegroundWindow()) {
         // A click on the desktop brings it to the front; it covers the screen, but a user looking
         // at the desktop is no reason to hold releases back.
@@ -68,13 +52,13 @@ void MainTimerTimer(const TrayMonitorPorts& ports, TrayMonitorState& state) noex
     }
 
     // 2. With automatic start off, the service releases memory only once the tray has run.
-    if (!settings.ReadSettingBool(Constants::LoadNimbello, true) &&
-        !settings.ReadSettingBool(Constants::DefragMemory, true)) {
+    if (!ReadSettingBool(settings, SettingId::LoadNimbello) &&
+        !ReadSettingBool(settings, SettingId::DefragMemory)) {
       settings.WriteSettingBool(Constants::DefragMemory, true);
     }
 
     // 3. Icon presence. A shell that has just put up its taskbar is not ready for icons at once.
-    const bool loadTrayIcon = settings.ReadSettingBool(Constants::LoadTrayIcon, true);
+    const bool loadTrayIcon = ReadSettingBool(settings, SettingId::LoadTrayIcon);
     if (!loadTrayIcon) {
       ports.icon.Hide();
     } else if (!ports.icon.IsShown() &&
@@ -89,9 +73,9 @@ void MainTimerTimer(const TrayMonitorPorts& ports, TrayMonitorState& state) noex
         static_cast<int32_t>(static_cast<uint32_t>(state.updateTickCounter) + 1u);
     const LocalDateTime now = ports.clock.LocalNow();
     // A missing or empty value reads as now in the user's locale. The stored text is read first so
-    // that the common tick does not format a default it will not use; an empty fallback can only
-    // come back when the value is missing or empty.
-    std::u16string updatedDate = settings.ReadSettingString(Constants::UpdatedDate, u"");
+    // that the common tick does not format a default it will not use; the table's empty default
+    // can only come back when the value is missing or empty.
+    std::u16string updatedDate = ReadSettingString(settings, SettingId::UpdatedDate, {});
     if (updatedDate.empty()) {
       updatedDate = DateTimeToText(ports.clock, now);
     }
@@ -115,13 +99,11 @@ void MainTimerTimer(const TrayMonitorPorts& ports, TrayMonitorState& state) noex
     }
 
     // 5. Colours; Windows 7's light taskbar gets light defaults.
-    const ColorDefaults& defaults =
-        GetWindowsVersionCode(ports.system) < TrayMonitor::LightColorsVersionCode ? DarkColors
-                                                                                  : LightColors;
+    const MachineFacts machine{.versionCode = GetWindowsVersionCode(ports.system)};
     const std::u16string background =
-        settings.ReadSettingString(Constants::BackgroundColor, defaults.background);
-    const std::u16string grid = settings.ReadSettingString(Constants::GridColor, defaults.grid);
-    const std::u16string bar = settings.ReadSettingString(Constants::BarColor, defaults.bar);
+        ReadSettingString(settings, SettingId::BackgroundColor, machine);
+    const std::u16string grid = ReadSettingString(settings, SettingId::GridColor, machine);
+    const std::u16string bar = ReadSettingString(settings, SettingId::BarColor, machine);
 
     // 6. Memory use. Without a total there is nothing to draw; the icon keeps its last picture.
     const std::optional<int32_t> percent = UsagePercent(GetTotalPhysicalMemory(ports.system),

@@ -24,8 +24,6 @@ inline constexpr int32_t FirstUpdateTick = NIMBELLO_FIRST_UPDATE_TICK;
 inline constexpr int32_t UpdateTickLimit = 86399;
 // A check needs an installed version more than this many whole days old.
 inline constexpr int32_t UpdateAgeDays = 30;
-// The version code whose default colours are light (Windows 7).
-inline constexpr int32_t LightColorsVersionCode = 5;
 }  // namespace TrayMonitor
 
 // What one applet keeps from tick to tick for as long as it runs.
@@ -65,9 +63,6 @@ struct TrayMonitorPorts {
 
 // True when the rectangle reaches within the margin of all four edges of the screen.
 bool IsFullScreenRect(const WindowRect& window, ScreenSize screen);
-
-// The percentage of physical memory in use, rounded half to even; nothing when total is 0.
-std::optional<int32_t> UsagePercent(int64_t total, int64_t available);
 
 // One tick of TNBTrayForm's MainTimer. A failing step ends the tick quietly; never throws.
 void MainTimerTimer(const TrayMonitorPorts& ports, TrayMonitorState& state) noexcept;

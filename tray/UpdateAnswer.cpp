@@ -7,20 +7,6 @@
 
 namespace {
 
-constexpr bool IsBlank(char16_t c) {
-  return c == u' ' || c == u'\t';
-}
-
-std::u16string_view Trimmed(std::u16string_view text) {
-  while (!text.empty() && IsBlank(text.front())) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && IsBlank(text.back())) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
-
 // The bytes 0x80 to 0x9F of windows-1252; the rest of the code page is ISO-8859-1. The five
 // unassigned bytes map to the C1 controls of the same value.
 constexpr std::array<char16_t, 32> Windows1252High = {
@@ -51,7 +37,7 @@ Encoding EncodingNamed(std::u16string_view charset) {
       {u"us-ascii", Encoding::Ascii},
       {u"ascii", Encoding::Ascii},
   };
-  const std::u16string_view name = Trimmed(charset);
+  const std::u16string_view name = TrimBlanks(charset);
   for (const auto& label : labels) {
     if (EqualsIgnoreAsciiCase(name, label.name)) {
       return label.encoding;
@@ -123,9 +109,10 @@ std::u16string CharsetOfContentType(std::u16string_view contentType) {
       pos = equals;  // a parameter without a value
       continue;
     }
-    const std::u16string_view name = Trimmed(contentType.substr(pos, equals - pos));
+    const std::u16string_view name = TrimBlanks(contentType.substr(pos, equals - pos));
     size_t at = equals + 1;
-    while (at < contentType.size() && IsBlank(contentType[at])) {
+    while (at < contentType.size() &&
+           AsciiBlanks.find(contentType[at]) != std::u16string_view::npos) {
       ++at;
     }
     std::u16string value;
@@ -139,7 +126,7 @@ std::u16string CharsetOfContentType(std::u16string_view contentType) {
       pos = contentType.find(u';', at);
     } else {
       pos = contentType.find(u';', at);
-      value = Trimmed(contentType.substr(at, pos == std::u16string_view::npos ? pos : pos - at));
+      value = TrimBlanks(contentType.substr(at, pos == std::u16string_view::npos ? pos : pos - at));
     }
     if (EqualsIgnoreAsciiCase(name, u"charset")) {
       return value;

@@ -3,15 +3,9 @@
 // other worker of its turn ends at once while the last run ended less than CoolDown ago. The time
 // comes from LastRelease, which users may write, so the rule reads it as an adversary's value.
 #include <cstdint>
-#include <optional>
-
-#include "foundation/RegistryPort.h"
 
 inline constexpr uint64_t CoolDownFileTime = uint64_t{30} * 10'000'000;  // 30 s in FILETIME ticks
 
-// LastRelease's Time: a REG_QWORD of eight bytes, nothing else.
-std::optional<uint64_t> ReadLastReleaseTime(RegistryPort& registry);
-
-// A time in the future counts as none: a user who wrote one cannot hold releases back for longer
-// than CoolDown, whatever they wrote.
-bool IsCoolingDown(std::optional<uint64_t> lastEnd, uint64_t now);
+// lastEnd is LastRelease's Time, 0 when there is none. A time in the future counts as none: a user
+// who wrote one cannot hold releases back for longer than CoolDown, whatever they wrote.
+bool IsCoolingDown(uint64_t lastEnd, uint64_t now);

@@ -5,7 +5,7 @@
 #include "foundation/Guard.h"
 #include "foundation/RAM.h"
 #include "foundation/Rounding.h"
-#include "worker/LastRelease.h"
+#include "foundation/LastRelease.h"
 #include "worker/ReleaseCoolDown.h"
 #include "worker/ReleaseArgument.h"
 #include "worker/ReleasePlanner.h"
@@ -64,8 +64,17 @@ uint32_t ClampToDword(int64_t value) {
   return static_cast<uint32_t>(std::clamp<int64_t>(value, 0, UINT32_MAX));
 }
 
-// The work of one turn; returns the available memory at its end.
-int64_t FreeMemory(const WorkerPorts& ports, int64_t start, int64_t target) {
+// What one trim adds to the record: a process left alone for its hard minimum is neither.
+void CountTrim(TrimResult result, LastRelease& record) {
+  if (result == TrimResult::Trimmed) {
+    ++record.trimmed;
+  } else if (result == TrimResult::NotOpened || result == TrimResult::Failed) {
+    ++record.refused;
+  }
+}
+
+// The work of one turn; returns the available memory at its end and counts the trims in record.
+int64_t FreeMemory(const WorkerPorts& ports, int64_t start, int64_t target, LastRelease& record) {
   const uint64_t deadline = ports.clock.Milliseconds() + WorkDeadlineMilliseconds;
   const auto expired = [&] { return ports.clock.Milliseconds() >= deadline; };
 
@@ -89,7 +98,7 @@ int64_t FreeMemory(const WorkerPorts& ports, int64_t start, int64_t target) {
     if (ShouldStop(available, target, ports.clock.Milliseconds(), deadline) != StopReason::None) {
       break;
     }
-    ports.trimmer.TrimWorkingSet(target_process.id, target_process.creationTime);
+    CountTrim(ports.trimmer.TrimWorkingSet(target_process.id, target_process.creationTime), record);
     if (++sinceReading == TrimsBetweenReadings) {
       sinceReading = 0;
       available = ReadAvailable(ports);
@@ -164,7 +173,7 @@ ReleaseExitCode RunReleaseWorker(std::span<const std::u16string> arguments,
     // Measured afresh: the worker before this one has already freed what it could.
     const int64_t start = ReadAvailable(ports);
     const int64_t target = start + int64_t{record.requested} * Megabyte;
-    const int64_t end = FreeMemory(ports, start, target);
+    const int64_t end = FreeMemory(ports, start, target, record);
     record.freed = ClampToDword(
         end > start ? RoundToInt64(static_cast<long double>(end - start) / Megabyte) : 0);
     code = end >= target ? ReleaseExitCode::Reached : ReleaseExitCode::Partial;

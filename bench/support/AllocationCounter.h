@@ -18,9 +18,10 @@ namespace bench {
 
 uint64_t Allocations();
 
-// Runs body `iterations` times; prints nanoseconds and heap allocations per iteration.
+// Runs body `iterations` times; prints nanoseconds and heap allocations per iteration, or per unit
+// where one iteration handles `units` of them (records of one answer, say).
 template <class Body>
-void Measure(const char* label, uint64_t iterations, Body&& body) {
+void Measure(const char* label, uint64_t iterations, Body&& body, uint64_t units = 1) {
 #ifdef NIMBELLO_BENCH_CALLGRIND
   if (RUNNING_ON_VALGRIND) {
     // Enough to spread the first iteration's one-off costs thin; callgrind runs ~50 times slower.
@@ -42,13 +43,14 @@ void Measure(const char* label, uint64_t iterations, Body&& body) {
   const uint64_t allocations = Allocations() - before;
 #ifdef NIMBELLO_BENCH_CALLGRIND
   if (RUNNING_ON_VALGRIND) {
-    const std::string dump = std::string(label) + "|" + std::to_string(iterations);
+    const std::string dump = std::string(label) + "|" + std::to_string(iterations * units);
     CALLGRIND_DUMP_STATS_AT(dump.c_str());
   }
 #endif
-  const double ns = std::chrono::duration<double, std::nano>(elapsed).count() / iterations;
+  const double operations = static_cast<double>(iterations * units);
+  const double ns = std::chrono::duration<double, std::nano>(elapsed).count() / operations;
   std::printf("%-48s %12.1f ns/op %10.3f allocations/op\n", label, ns,
-              static_cast<double>(allocations) / iterations);
+              static_cast<double>(allocations) / operations);
 }
 
 }  // namespace bench

@@ -4,15 +4,13 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstddef>
 #include <cstring>
 #include <span>
 #include <vector>
 
 #include "foundation/GrowingQuery.h"
-#include "foundation/win32/SystemLibrary.h"
-#include "foundation/win32/UniqueHandle.h"
+#include "foundation/win32/SystemInformationQuery.h"
 
 namespace {
 
@@ -54,32 +52,14 @@ static_assert(Layout.processorCountOffset < Layout.basicLength &&
               Layout.currentTimeOffset + 8 <= Layout.timeOfDayLength &&
               Layout.idleTimeOffset + 8 <= Layout.performanceLengthShort);
 
-using NtQuerySystemInformationFunction = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
-
-// Any nonzero status other than a length mismatch: the library or the export is missing.
-constexpr uint32_t StatusNotBound = 0xC0000135u;
-
-// One query of the whole buffer: the library is loaded for it and released after it, nothing is
-// kept.
-QueryAnswer QuerySystemInformation(ULONG informationClass, std::span<std::byte> buffer) {
+// The whole buffer, cleared first: a record the system writes only in part reads as zeros.
+QueryAnswer QueryCleared(ULONG informationClass, std::span<std::byte> buffer) {
   std::fill(buffer.begin(), buffer.end(), std::byte{0});
-  const UniqueModule ntdll(LoadSystemLibrary(L"ntdll.dll"));
-  if (!ntdll) {
-    return {StatusNotBound, 0};
-  }
-  const FARPROC address = GetProcAddress(ntdll.get(), "NtQuerySystemInformation");
-  if (address == nullptr) {
-    return {StatusNotBound, 0};
-  }
-  const auto query = std::bit_cast<NtQuerySystemInformationFunction>(address);
-  ULONG wanted = 0;
-  const LONG status =
-      query(informationClass, buffer.data(), static_cast<ULONG>(buffer.size()), &wanted);
-  return {static_cast<uint32_t>(status), wanted};
+  return QuerySystemInformation(informationClass, buffer);
 }
 
-bool QuerySystemInformation(ULONG informationClass, RecordBuffer& buffer, ULONG length) {
-  return QuerySystemInformation(informationClass, std::span(buffer).first(length)).status == 0;
+bool QueryRecord(ULONG informationClass, RecordBuffer& buffer, ULONG length) {
+  return QueryCleared(informationClass, std::span(buffer).first(length)).status == 0;
 }
 
 RecordInt64 ReadInt64(std::span<const std::byte> buffer, size_t offset) {
@@ -93,7 +73,7 @@ RecordInt64 ReadInt64(std::span<const std::byte> buffer, size_t offset) {
 
 std::optional<uint8_t> Win32ProcessorInfo::QueryNumberOfProcessors() {
   alignas(8) RecordBuffer buffer;
-  if (!QuerySystemInformation(SystemBasicInformation, buffer, Layout.basicLength)) {
+  if (!QueryRecord(SystemBasicInformation, buffer, Layout.basicLength)) {
     return std::nullopt;
   }
   return static_cast<uint8_t>(buffer[Layout.processorCountOffset]);
@@ -101,7 +81,7 @@ std::optional<uint8_t> Win32ProcessorInfo::QueryNumberOfProcessors() {
 
 std::optional<RecordInt64> Win32ProcessorInfo::QuerySystemTime() {
   alignas(8) RecordBuffer buffer;
-  if (!QuerySystemInformation(SystemTimeOfDayInformation, buffer, Layout.timeOfDayLength)) {
+  if (!QueryRecord(SystemTimeOfDayInformation, buffer, Layout.timeOfDayLength)) {
     return std::nullopt;
   }
   return ReadInt64(buffer, Layout.currentTimeOffset);
@@ -110,8 +90,7 @@ std::optional<RecordInt64> Win32ProcessorInfo::QuerySystemTime() {
 std::optional<RecordInt64> Win32ProcessorInfo::QueryIdleTime(PerformanceRecordLength length) {
   if (length == PerformanceRecordLength::Short) {
     alignas(8) RecordBuffer buffer;
-    if (!QuerySystemInformation(SystemPerformanceInformation, buffer,
-                                Layout.performanceLengthShort)) {
+    if (!QueryRecord(SystemPerformanceInformation, buffer, Layout.performanceLengthShort)) {
       return std::nullopt;
     }
     return ReadInt64(buffer, Layout.idleTimeOffset);
@@ -121,8 +100,8 @@ std::optional<RecordInt64> Win32ProcessorInfo::QueryIdleTime(PerformanceRecordLe
   const auto answered =
       QueryGrowing(Layout.performanceLengthLong, PerformanceLengthLimit, [&](uint32_t size) {
         record.assign((size + 7) / 8, 0);
-        return QuerySystemInformation(SystemPerformanceInformation,
-                                      std::as_writable_bytes(std::span(record)).first(size));
+        return QueryCleared(SystemPerformanceInformation,
+                            std::as_writable_bytes(std::span(record)).first(size));
       });
   if (!answered) {
     return std::nullopt;

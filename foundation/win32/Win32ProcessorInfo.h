@@ -1,5 +1,5 @@
 #pragma once
-// NtQuerySystemInformation from ntdll.dll, bound anew for every query and released after it.
+// The processor records of NtQuerySystemInformation (foundation/win32/SystemInformationQuery.h).
 #include "foundation/ProcessorInfoPort.h"
 
 class Win32ProcessorInfo : public ProcessorInfoPort {

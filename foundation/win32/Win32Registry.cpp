@@ -55,7 +55,7 @@ RegistryQuery Win32Registry::QueryValue(RegistryRoot root, std::u16string_view p
   RegistryQuery q;
   const WideZ key_path(Relative(path));
   UniqueHKey key;
-  if (RegOpenKeyExW(RootKey(root), key_path.get(), 0, KEY_READ | kView, key.put()) !=
+  if (RegOpenKeyExW(RootKey(root), key_path.get(), 0, KEY_QUERY_VALUE | kView, key.put()) !=
       ERROR_SUCCESS) {
     return q;
   }
@@ -79,9 +79,16 @@ RegistryQuery Win32Registry::QueryValue(RegistryRoot root, std::u16string_view p
 bool Win32Registry::SetValue(RegistryRoot root, std::u16string_view path, std::u16string_view name,
                              uint32_t type, std::span<const std::byte> data) {
   const WideZ key_path(Relative(path));
+  // Only KEY_SET_VALUE: the installer lets Users set values of its keys and nothing more, and
+  // KEY_WRITE's KEY_CREATE_SUB_KEY would have Windows refuse the whole open to a standard user.
+  // A missing key is created, which only a caller allowed to create it achieves.
   UniqueHKey key;
-  if (RegCreateKeyExW(RootKey(root), key_path.get(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                      KEY_WRITE | kView, nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
+  LONG rc = RegOpenKeyExW(RootKey(root), key_path.get(), 0, KEY_SET_VALUE | kView, key.put());
+  if (rc == ERROR_FILE_NOT_FOUND) {
+    rc = RegCreateKeyExW(RootKey(root), key_path.get(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                         KEY_SET_VALUE | kView, nullptr, key.put(), nullptr);
+  }
+  if (rc != ERROR_SUCCESS) {
     return false;
   }
   const WideZ value_name(name);

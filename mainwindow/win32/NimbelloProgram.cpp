@@ -7,6 +7,11 @@
 #include "foundation/Constants.h"
 #include "foundation/Guard.h"
 #include "foundation/win32/WideText.h"
+#include "foundation/win32/Win32Launcher.h"
+#include "foundation/win32/Win32Registry.h"
+#include "foundation/win32/Win32Resources.h"
+#include "foundation/win32/Win32SystemColors.h"
+#include "foundation/win32/Win32SystemInfo.h"
 #include "mainwindow/win32/Win32MainForm.h"
 
 namespace {
@@ -29,7 +34,12 @@ void Run(HINSTANCE instance) {
   }
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
-  Win32MainForm form(instance);
+  Win32Registry registry;
+  Win32SystemInfo system;
+  Win32Launcher launcher;
+  Win32Resources resources;
+  Win32SystemColors colors;
+  Win32MainForm form(instance, {registry, system, launcher, resources, colors});
   HWND window = form.Create();
   if (window == nullptr) {
     return;

@@ -2,8 +2,11 @@
 
 #include <commdlg.h>
 
+#include <memory>
 #include <optional>
 #include <span>
+#include <utility>
+#include <vector>
 
 #include "foundation/Captions.h"
 #include "foundation/Constants.h"
@@ -12,18 +15,21 @@
 #include "foundation/ReleaseRequest.h"
 #include "foundation/Text.h"
 #include "foundation/WindowsVersion.h"
+#include "foundation/win32/UniqueHandle.h"
 #include "foundation/win32/WideText.h"
-#include "mainwindow/LastRelease.h"
+#include "foundation/LastRelease.h"
 #include "mainwindow/MainFormText.h"
 #include "mainwindow/win32/MainFormIds.h"
 #include "mainwindow/win32/Win32Status.h"
-#include "tray/TrayMonitor.h"
-#include "tray/win32/GdiHandles.h"
 
 namespace {
 
 constexpr UINT_PTR MainTimer = 1;
 constexpr UINT MainTimerInterval = 1000;
+
+// The large graph's pictures and the preview's, in pixels before the control stretches them.
+constexpr int32_t GraphSide = 64;
+constexpr int32_t PreviewSide = 16;
 
 struct ComponentEntry {
   std::u16string_view name;
@@ -69,7 +75,7 @@ constexpr std::pair<std::u16string_view, std::u16string_view> TextKeys[] = {
     {u"MaintainHint", u"Releases when less than %1 MB is available"},
     {u"FreeHint", u"Each release asks for %1 MB"},
     {u"NoRelease", u"No release yet"},
-    {u"LastReleaseText", u"%1: %3 of %2 MB freed in %4 ms"},
+    {u"LastReleaseText", u"%1: %3 of %2 MB freed in %4 ms, %5 trimmed, %6 refused"},
     {u"ServiceRunning", u"Running"},
     {u"ServicePaused", u"Paused"},
     {u"ServiceStopped", u"Stopped"},
@@ -86,9 +92,9 @@ constexpr std::pair<std::u16string_view, std::u16string_view> TextKeys[] = {
     {u"NotSavedText", u"These settings could not be saved: %1."},
 };
 
-// The combo box's languages, in display order.
-constexpr std::u16string_view LanguageNames[] = {u"english", u"french"};
+// The combo box's captions of the carried languages, in their order.
 constexpr std::u16string_view LanguageKeys[] = {u"LanguageEnglish", u"LanguageFrench"};
+static_assert(std::size(LanguageKeys) == CarriedLanguages.size());
 
 // The control that edits each setting, and the one whose caption names it in messages.
 struct SettingControl {
@@ -192,12 +198,37 @@ class CaptionedDialog : public CaptionedWindow {
   std::vector<CaptionedComponent*> pointers_;
 };
 
+// Paints the picture stretched to the rectangle, pixel for pixel scaled without smoothing.
+void PaintPicture(HDC dc, const RECT& target, const IconPicture& picture) {
+  // A top-down 32-bit DIB holds blue in its lowest byte; the picture holds red there.
+  std::vector<uint32_t> pixels;
+  pixels.reserve(picture.Pixels().size());
+  for (const uint32_t c : picture.Pixels()) {
+    pixels.push_back((static_cast<uint32_t>(RedOf(c)) << 16) |
+                     (static_cast<uint32_t>(GreenOf(c)) << 8) | BlueOf(c));
+  }
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = picture.Width();
+  info.bmiHeader.biHeight = -picture.Height();
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  SetStretchBltMode(dc, COLORONCOLOR);
+  StretchDIBits(dc, target.left, target.top, target.right - target.left, target.bottom - target.top,
+                0, 0, picture.Width(), picture.Height(), pixels.data(), &info, DIB_RGB_COLORS,
+                SRCCOPY);
+}
+
 }  // namespace
 
-Win32MainForm::Win32MainForm(HINSTANCE instance) : instance_(instance) {
-  graph_ = std::make_unique<CustomTrayIconImage>(graphPicture_);
-  preview_ = std::make_unique<CustomTrayIconImage>(previewPicture_);
-}
+Win32MainForm::Win32MainForm(HINSTANCE instance, const MainFormPorts& ports)
+    : instance_(instance),
+      registry_(ports.registry),
+      system_(ports.system),
+      launcher_(ports.launcher),
+      resources_(ports.resources),
+      colors_system_(ports.colors) {}
 
 Win32MainForm::~Win32MainForm() {
   if (window_ != nullptr && IsWindow(window_)) {
@@ -364,14 +395,16 @@ void Win32MainForm::FillControls() {
       case SettingKind::Language: {
         // A language the programs do not carry selects nothing and stays as stored.
         LRESULT index = CB_ERR;
-        for (size_t i = 0; i < std::size(LanguageNames); ++i) {
-          if (EqualsIgnoreAsciiCase(std::get<std::u16string>(value), LanguageNames[i])) {
+        for (size_t i = 0; i < std::size(CarriedLanguages); ++i) {
+          if (EqualsIgnoreAsciiCase(std::get<std::u16string>(value), CarriedLanguages[i])) {
             index = static_cast<LRESULT>(i);
           }
         }
         SendDlgItemMessageW(window_, c.control, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
         break;
       }
+      case SettingKind::Text:  // not offered
+        break;
     }
   }
   initialising_ = false;
@@ -394,15 +427,17 @@ SettingValues Win32MainForm::ReadControls() const {
         break;
       case SettingKind::Language: {
         const LRESULT index = SendDlgItemMessageW(window_, c.control, CB_GETCURSEL, 0, 0);
-        if (index >= 0 && static_cast<size_t>(index) < std::size(LanguageNames)) {
+        if (index >= 0 && static_cast<size_t>(index) < std::size(CarriedLanguages)) {
           const std::u16string& current = stored_.Text(c.id);
           // The stored spelling stays when it names the same language.
-          if (!EqualsIgnoreAsciiCase(current, LanguageNames[index])) {
-            edited[c.id] = std::u16string(LanguageNames[index]);
+          if (!EqualsIgnoreAsciiCase(current, CarriedLanguages[index])) {
+            edited[c.id] = std::u16string(CarriedLanguages[index]);
           }
         }
         break;
       }
+      case SettingKind::Text:  // not offered
+        break;
     }
   }
   return edited;
@@ -462,31 +497,37 @@ void Win32MainForm::ShowMemory() {
   SetItemText(IDC_INUSEVALUE, FormatCaption(Text(u"InUse"), {MegabytesText(total - available),
                                                              DecimalText(percent.value_or(0))}));
   // The graph in the colours the applet uses, the preview in the colours being chosen.
-  const auto draw = [&](CustomTrayIconImage& renderer, PictureKeeper& keeper, int control,
-                        const std::u16string& bg, const std::u16string& grid,
+  // A colour that is no colour leaves the control empty.
+  const auto draw = [&](UsageGraph& graph, std::optional<IconPicture>& picture, int control,
+                        int32_t side, const std::u16string& bg, const std::u16string& grid,
                         const std::u16string& bar) {
-    if (renderer.RenderUsageIcon(bg, grid, bar, percent.value_or(0)) == nullptr) {
-      keeper.Forget();
-    }
-    renderer.ReleaseUsageIcon();
+    picture = guarded_or<std::optional<IconPicture>>(std::nullopt, [&] {
+      IconPicture drawn =
+          graph.Draw({side, side}, bg, grid, bar, percent.value_or(0), colors_system_);
+      graph.Advance();
+      return std::optional<IconPicture>(std::move(drawn));
+    });
     InvalidateRect(GetDlgItem(window_, control), nullptr, FALSE);
   };
-  draw(*graph_, graphPicture_, IDC_GRAPH, stored_.Text(SettingId::BackgroundColor),
+  draw(graph_, graphPicture_, IDC_GRAPH, GraphSide, stored_.Text(SettingId::BackgroundColor),
        stored_.Text(SettingId::GridColor), stored_.Text(SettingId::BarColor));
-  draw(*preview_, previewPicture_, IDC_PREVIEW, colors_[0], colors_[1], colors_[2]);
+  draw(preview_, previewPicture_, IDC_PREVIEW, PreviewSide, colors_[0], colors_[1], colors_[2]);
 }
 
 void Win32MainForm::ShowLastRelease() {
-  const std::optional<LastRelease> last = ReadLastRelease(registry_);
-  if (!last) {
+  const std::optional<LastRelease> last =
+      ReadLastRelease(registry_, CurrentFileTime(), totalBytes_);
+  // A time Windows cannot show is no time either.
+  const std::u16string when = last ? LocalDateTimeText(last->time) : std::u16string();
+  if (when.empty()) {
     SetItemText(IDC_LASTRELEASEVALUE, Text(u"NoRelease"));
     return;
   }
-  SetItemText(
-      IDC_LASTRELEASEVALUE,
-      FormatCaption(Text(u"LastReleaseText"),
-                    {LocalDateTimeText(last->fileTime), DecimalText(last->requestedMegabytes),
-                     DecimalText(last->freedMegabytes), DecimalText(last->milliseconds)}));
+  SetItemText(IDC_LASTRELEASEVALUE,
+              FormatCaption(Text(u"LastReleaseText"),
+                            {when, DecimalText(last->requested), DecimalText(last->freed),
+                             DecimalText(last->milliseconds), DecimalText(last->trimmed),
+                             DecimalText(last->refused)}));
 }
 
 void Win32MainForm::ShowStatus() {
@@ -512,9 +553,9 @@ void Win32MainForm::ShowStatus() {
   }
   SetItemText(IDC_SERVICEVALUE, Text(key));
   SetItemText(IDC_APPLETVALUE, Text(IsAppletRunning() ? u"AppletRunning" : u"AppletNotRunning"));
-  SetItemText(IDC_FULLSCREENVALUE,
-              Text(settings_.ReadSettingBool(Constants::FullScreen, false) ? u"FullScreenYes"
-                                                                           : u"FullScreenNo"));
+  SetItemText(
+      IDC_FULLSCREENVALUE,
+      Text(ReadSettingBool(settings_, SettingId::FullScreen) ? u"FullScreenYes" : u"FullScreenNo"));
 }
 
 void Win32MainForm::FreeMemButtonClick() {
@@ -523,19 +564,18 @@ void Win32MainForm::FreeMemButtonClick() {
 
 void Win32MainForm::ColorButtonClick(SettingId id) {
   std::u16string& color = colors_[ColorIndex(id)];
-  PictureKeeper sysColors(16);
   const std::optional<uint32_t> value = ColorFromName(color);
   CHOOSECOLORW choose{};
   choose.lStructSize = sizeof(choose);
   choose.hwndOwner = window_;
-  choose.rgbResult = value ? DrawingColor(*value, sysColors) : 0;
+  choose.rgbResult = value ? DrawingColor(*value, colors_system_) : 0;
   choose.lpCustColors = customColors_;
   choose.Flags = CC_RGBINIT | CC_FULLOPEN;
   if (!ChooseColorW(&choose)) {
     return;
   }
   // The stored text stays when it already means the chosen colour.
-  if (!value || DrawingColor(*value, sysColors) != choose.rgbResult) {
+  if (!value || DrawingColor(*value, colors_system_) != choose.rgbResult) {
     color = ColorText(choose.rgbResult);
   }
   InvalidateRect(GetDlgItem(window_, ControlOf(id).control), nullptr, FALSE);
@@ -586,9 +626,10 @@ void Win32MainForm::DrawItem(const DRAWITEMSTRUCT& item) {
   switch (item.CtlID) {
     case IDC_GRAPH:
     case IDC_PREVIEW: {
-      const PictureKeeper& keeper = item.CtlID == IDC_GRAPH ? graphPicture_ : previewPicture_;
-      if (keeper.Picture()) {
-        PaintPicture(item.hDC, item.rcItem, *keeper.Picture());
+      const std::optional<IconPicture>& picture =
+          item.CtlID == IDC_GRAPH ? graphPicture_ : previewPicture_;
+      if (picture) {
+        PaintPicture(item.hDC, item.rcItem, *picture);
       } else {
         FillRect(item.hDC, &item.rcItem, GetSysColorBrush(COLOR_BTNFACE));
       }
@@ -615,10 +656,9 @@ void Win32MainForm::DrawColorButton(const DRAWITEMSTRUCT& item, SettingId id) {
   // A swatch as high as the text, framed in the text colour so it shows in high contrast too.
   const int side = (r.bottom - r.top) / 2;
   RECT swatch{r.left + side / 2, r.top + side / 2, r.left + side / 2 + side, r.bottom - side / 2};
-  PictureKeeper sysColors(16);
   const std::optional<uint32_t> value = ColorFromName(colors_[ColorIndex(id)]);
   if (value) {
-    const UniqueHBrush brush(CreateSolidBrush(DrawingColor(*value, sysColors)));
+    const UniqueHBrush brush(CreateSolidBrush(DrawingColor(*value, colors_system_)));
     if (brush) {
       FillRect(item.hDC, &swatch, brush.get());
     }

@@ -5,22 +5,31 @@
 #include <windows.h>
 
 #include <array>
-#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "foundation/CustomRegistry.h"
+#include "foundation/IconPicture.h"
+#include "foundation/ResourcePort.h"
+#include "foundation/SystemColorsPort.h"
+#include "foundation/SystemInfoPort.h"
+#include "foundation/UsageGraph.h"
 #include "foundation/win32/Win32Launcher.h"
-#include "foundation/win32/Win32Registry.h"
-#include "foundation/win32/Win32Resources.h"
-#include "foundation/win32/Win32SystemInfo.h"
 #include "mainwindow/MainSettings.h"
-#include "mainwindow/win32/PictureKeeper.h"
-#include "tray/CustomTrayIconImage.h"
+
+// The adapters the program's main wires the window to.
+struct MainFormPorts {
+  RegistryPort& registry;
+  SystemInfoPort& system;
+  Win32Launcher& launcher;
+  ResourcePort& resources;
+  SystemColorsPort& colors;
+};
 
 class Win32MainForm {
  public:
-  explicit Win32MainForm(HINSTANCE instance);
+  Win32MainForm(HINSTANCE instance, const MainFormPorts& ports);
   ~Win32MainForm();
   Win32MainForm(const Win32MainForm&) = delete;
   Win32MainForm& operator=(const Win32MainForm&) = delete;
@@ -56,11 +65,12 @@ class Win32MainForm {
 
   HINSTANCE instance_;
   HWND window_ = nullptr;
-  Win32Registry registry_;
+  RegistryPort& registry_;
   CustomRegistry settings_{registry_};
-  Win32SystemInfo system_;
-  Win32Launcher launcher_;
-  Win32Resources resources_;
+  SystemInfoPort& system_;
+  Win32Launcher& launcher_;
+  ResourcePort& resources_;
+  SystemColorsPort& colors_system_;
   MachineFacts machine_;
   SettingValues stored_;
   // The colours chosen in this window, not yet applied.
@@ -71,9 +81,9 @@ class Win32MainForm {
   bool initialising_ = false;
   int64_t totalBytes_ = 0;
   // The large graph in the stored colours, the preview in the colours being chosen.
-  PictureKeeper graphPicture_{64};
-  PictureKeeper previewPicture_{16};
-  std::unique_ptr<CustomTrayIconImage> graph_;
-  std::unique_ptr<CustomTrayIconImage> preview_;
+  UsageGraph graph_;
+  UsageGraph preview_;
+  std::optional<IconPicture> graphPicture_;
+  std::optional<IconPicture> previewPicture_;
   COLORREF customColors_[16] = {};
 };

@@ -1,8 +1,8 @@
 #include "mainwindow/win32/Win32Status.h"
 
 #include "foundation/Constants.h"
+#include "foundation/win32/UniqueHandle.h"
 #include "foundation/win32/WideText.h"
-#include "service/win32/ServiceHandles.h"
 
 ServiceState QueryServiceState() {
   const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
@@ -33,6 +33,12 @@ ServiceState QueryServiceState() {
 
 bool IsAppletRunning() {
   return FindWindowW(Wide(Constants::TrayFormClass).c_str(), nullptr) != nullptr;
+}
+
+uint64_t CurrentFileTime() {
+  FILETIME now{};
+  GetSystemTimeAsFileTime(&now);
+  return (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
 }
 
 std::u16string LocalDateTimeText(uint64_t fileTime) {

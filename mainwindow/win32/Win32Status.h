@@ -14,5 +14,8 @@ ServiceState QueryServiceState();
 // A running tray applet: its window class exists.
 bool IsAppletRunning();
 
+// The current time as a FILETIME (UTC).
+uint64_t CurrentFileTime();
+
 // A FILETIME (UTC) as local date and time in the user's short date and long time formats.
 std::u16string LocalDateTimeText(uint64_t fileTime);

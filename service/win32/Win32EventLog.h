@@ -4,8 +4,8 @@
 #include <mutex>
 #include <string>
 
+#include "foundation/win32/UniqueHandle.h"
 #include "service/EventLogPort.h"
-#include "service/win32/ServiceHandles.h"
 
 class Win32EventLog : public EventLogPort {
  public:

@@ -5,9 +5,9 @@
 
 #include <string>
 
+#include "foundation/win32/UniqueHandle.h"
 #include "foundation/win32/WideText.h"
 #include "service/FailureText.h"
-#include "service/win32/ServiceHandles.h"
 #include "service/win32/Win32SystemMessages.h"
 
 namespace {

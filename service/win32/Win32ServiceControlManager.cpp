@@ -4,8 +4,8 @@
 #include <string>
 
 #include "foundation/win32/ModuleFileName.h"
+#include "foundation/win32/UniqueHandle.h"
 #include "foundation/win32/WideText.h"
-#include "service/win32/ServiceHandles.h"
 
 namespace {
 
@@ -109,7 +109,7 @@ class Win32ServiceManagerHandle : public ServiceManagerHandle {
 
   std::unique_ptr<ServiceHandle> OpenService(std::u16string_view serviceName) override {
     const std::wstring name = Wide(serviceName);
-    UniqueServiceHandle service(::OpenServiceW(handle_.get(), name.c_str(), SERVICE_ALL_ACCESS));
+    UniqueServiceHandle service(::OpenServiceW(handle_.get(), name.c_str(), DELETE));
     if (!service) {
       throw MakeOSFailure(GetLastError(), messages_);
     }
@@ -124,7 +124,8 @@ class Win32ServiceManagerHandle : public ServiceManagerHandle {
 }  // namespace
 
 std::unique_ptr<ServiceManagerHandle> Win32ServiceControlManager::OpenSCManager() {
-  UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+  UniqueServiceHandle manager(
+      ::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_CREATE_SERVICE));
   if (!manager) {
     throw MakeOSFailure(GetLastError(), messages_);
   }

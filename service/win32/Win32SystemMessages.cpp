@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
+#include "foundation/win32/UniqueHandle.h"
 #include "foundation/win32/WideText.h"
-#include "service/win32/ServiceHandles.h"
 
 std::u16string Win32SystemMessages::SystemMessage(uint32_t code) {
   wchar_t* text = nullptr;

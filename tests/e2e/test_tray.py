@@ -2,10 +2,11 @@
 """The real NimbelloTray.exe under Wine, on the Xvfb desktop with a taskbar.
 
 Start-up outcomes, the single-instance test, "/freemem", the hot key, the notification icon, a
-WM_CLOSE from outside, Exit from the icon's menu (English and French access keys), the settings
+WM_CLOSE from outside, Help and Exit from the icon's menu (English and French access keys), the settings
 key's registry view, with a stand-in release worker that logs its starts and probe windows standing
 in for the product's other windows. Prints the start-up time and the applet's working set."""
 import os
+import shutil
 import time
 
 import winharness as w
@@ -13,6 +14,7 @@ import winharness as w
 settings = w.Registry()
 settings64 = w.Registry(view=64)
 folder = w.stage("tray", ["NimbelloTray"])
+shutil.copy(os.path.join(w.SHIPPED_BIN, "Nimbello.chm"), folder)
 TRAY = os.path.join(folder, "NimbelloTray.exe")
 log = w.WorkerLog(folder)
 probe = w.probe
@@ -126,6 +128,36 @@ def startup_and_commands():
     w.wait_exit(other, 20)
 
 
+def choose_in_menu(centre, access_key, language):
+    """Opens the menu on the real icon with the right button and chooses an item by its key."""
+    xdotool("mousemove", str(centre[0]), str(centre[1]), "sleep", "0.3", "click", "3")
+    w.check(w.wait_until(lambda: probe.found("#32768"), 5, 0.2),
+            "%s: the right button opens the menu" % language)
+    # Typed keys reach Wine's menu only while its desktop has X focus; the character goes to the
+    # open menu as a message instead, which the menu reads as it reads typing.
+    w.check(probe.run("menu-key", access_key)[0] == 0, "%s: '%s' given to the menu" % (
+        language, access_key))
+
+
+def help_from_menu():
+    """Help in the menu opens the HTML Help viewer on the help file of the program folder, whose
+    window type is titled "Nimbello Help"; the applet runs on."""
+    settings.set("LoadTrayIcon", "REG_DWORD", 1)
+    before = notification_area()
+    tray = start_tray()
+    shown = wait_icon(before)
+    if not w.check(shown is not None, "help: the icon appears"):
+        raise w.SetupError("no icon to open the menu on")
+    choose_in_menu(icon_centre(before, shown), "h", "english")
+    title = w.wait_until(lambda: (lambda r: r[1] if r[0] == 0 else None)(
+        probe.run("title", "HH Parent")), 15, 0.3)
+    w.check(title == "Nimbello Help", "Help opens the HTML Help window of Nimbello.chm: %r" % (
+        title,))
+    w.check(tray.poll() is None, "the applet runs on beside the help")
+    probe.close("HH Parent")
+    end_tray(tray)
+
+
 def exit_from_menu(access_key, language):
     """Opens the menu on the real icon with the right button and chooses Exit by its key."""
     log.clear()
@@ -141,13 +173,7 @@ def exit_from_menu(access_key, language):
     text = tooltip_at(centre)
     w.check(text == "Nimbello", "%s: the tooltip comes from the language file (%r)" % (language,
                                                                                        text))
-    xdotool("mousemove", str(centre[0]), str(centre[1]), "sleep", "0.3", "click", "3")
-    w.check(w.wait_until(lambda: probe.found("#32768"), 5, 0.2),
-            "%s: the right button opens the menu" % language)
-    # Typed keys reach Wine's menu only while its desktop has X focus; the character goes to the
-    # open menu as a message instead, which the menu reads as it reads typing.
-    w.check(probe.run("menu-key", access_key)[0] == 0, "%s: '%s' given to the menu" % (
-        language, access_key))
+    choose_in_menu(centre, access_key, language)
     w.check(w.wait_exit(tray, 20) == 0, "%s: Exit chosen with '%s' ends the applet, exit code 0" % (
         language, access_key))
     w.check("closed TNBMainForm" in log.lines() and not probe.found("TNBMainForm"),
@@ -226,6 +252,7 @@ def main():
     probe.wait_found("Shell_TrayWnd", 10000)
     time.sleep(1)
     startup_and_commands()
+    help_from_menu()
     exit_from_menu("e", "english")
     exit_from_menu("q", "french")
     tooltip_without_language_entry()

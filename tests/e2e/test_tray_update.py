@@ -4,9 +4,11 @@
 The applet of the update test tree asks 127.0.0.1 on a fixed port, and its tick counter starts a
 few ticks short of a check. While UpdatedDate is 30 days old it asks nothing, tick after tick. Made
 31 days old, the next tick asks once, shows the update balloon on the real icon, and a click on
-the balloon starts the updater from the program folder. Wine's shell draws balloons but neither
-gives their title back nor reports a click on them: the test reads the balloon's text, and posts
-the shell's click notification to the icon's window itself."""
+the balloon starts the shipped updater from the program folder, which hands the download page to
+the browser and ends. Wine's shell draws balloons but neither gives their title back nor reports a
+click on them: the test reads the balloon's text, and posts the shell's click notification to the
+icon's window itself. Wine's browser launcher runs the first command of its Browsers value: a
+script there records the address it is given."""
 import datetime
 import os
 import re
@@ -32,8 +34,12 @@ settings = w.Registry()
 international = w.Registry(r"HKCU\Control Panel\International")
 folder = w.stage("tray-update", worker=None)
 shutil.copy(os.path.join(TREE, "NimbelloTray.exe"), folder)
-shutil.copy(w.helper("StandInWorker"), os.path.join(folder, "NimbelloUpdate.exe"))
+shutil.copy(w.shipped("NimbelloUpdate"), folder)
 TRAY = os.path.join(folder, "NimbelloTray.exe")
+DOWNLOAD_PAGE = "https://%s/downloads/nimbello/" % os.environ.get("NIMBELLO_UPDATE_HOST",
+                                                                 "www.veltra.com")
+browser = w.Registry(r"HKCU\Software\Wine\WineBrowser", view=64)
+BROWSER_LOG = os.path.join(folder, "browser.log")
 log = w.WorkerLog(folder)
 probe = w.probe
 running = []
@@ -68,6 +74,22 @@ def stamp(days_ago):
     return re.sub(r"d+|M+|y+", lambda m: fields.get(m.group(0), m.group(0)), pattern)
 
 
+def stand_in_browser():
+    script = os.path.join(folder, "browser.sh")
+    with open(script, "w") as f:
+        f.write('#!/bin/sh\nprintf "%%s\\n" "$@" >>"%s"\n' % BROWSER_LOG)
+    os.chmod(script, 0o755)
+    browser.set("Browsers", "REG_SZ", script)
+
+
+def browser_addresses():
+    try:
+        with open(BROWSER_LOG) as f:
+            return [l.strip() for l in f if l.strip()]
+    except FileNotFoundError:
+        return []
+
+
 def update_check():
     settings.set("UpdatedDate", "REG_SZ", stamp(30))
     ask("/__reset")
@@ -96,8 +118,11 @@ def update_check():
     w.check(shown == HINT, "the update balloon on the icon with the hint: %r" % (shown,))
     w.check(probe.run("notify", "TNBTrayIconWindow", str(BALLOON_USER_CLICK))[0] == 0,
             "the balloon's click notification posted")
-    w.check(log.wait(1, 10) == ["NimbelloUpdate.exe"], "the click starts the updater: %r" %
-            log.lines())
+    opened = w.wait_until(browser_addresses, 15, 0.2)
+    w.check(opened == [DOWNLOAD_PAGE], "the click starts the updater, which opens %s in the "
+            "browser: %r" % (DOWNLOAD_PAGE, opened))
+    w.check(w.wait_until(lambda: not w._processes_named("NimbelloUpdate.exe"), 10, 0.2),
+            "the updater has ended")
 
     # The check set the counter back: a day of ticks until the next one.
     time.sleep(TICKS_TO_CHECK)
@@ -107,6 +132,7 @@ def update_check():
 
 def main():
     settings.delete("LoadTrayIcon", "Language", "LoadNimbello")
+    stand_in_browser()
     start_server()
     update_check()
 
@@ -115,6 +141,7 @@ def cleanup():
     for process in running:
         w.stop(process)
     settings.delete("UpdatedDate")
+    browser.delete("Browsers")
 
 
 w.finish(main, cleanup)

@@ -267,6 +267,55 @@ class Registry:
         return int(value[1], 16) if value and value[0] == "REG_DWORD" else None
 
 
+# ----------------------------------------------------------------------------------- standard user
+# The installer of the programs under test: the shipped 32-bit one, or the amd64 build of the same
+# script where 32-bit programs do not run. Shortcuts make no menu entries on the Linux desktop.
+INSTALLER = (os.path.join(SOURCE, "build", "mingw-x86", "package", "Nimbello-6.0.0.0-win32.exe")
+             if SHIPPED_BIN != HELPER_BIN
+             else os.path.join(BUILD, "package", "Nimbello-6.0.0.0-win64-test.exe"))
+INSTALLED = (r"C:\Program Files (x86)\Nimbello" if SHIPPED_BIN != HELPER_BIN
+             else r"C:\Program Files\Nimbello")
+INSTALLER_ENV = {"WINEDLLOVERRIDES": ENV["WINEDLLOVERRIDES"].rstrip("=") + ",winemenubuilder.exe="}
+# The keys the installer lets Users set values of, in the 32-bit view.
+USERS_KEYS = (r"Software\VELTRA\Nimbello", r"Software\VELTRA\Nimbello\LastRelease")
+
+
+def install_silently():
+    """Installs with the real installer, silently; SetupError when it fails."""
+    if not os.path.exists(INSTALLER):
+        raise SetupError("no installer %s: build it first" % INSTALLER)
+    rc = wine(INSTALLER, "/S", timeout=120, env=INSTALLER_ENV)[0]
+    if rc != 0:
+        raise SetupError("the installer exited with %d" % rc)
+
+
+def key_dacl(path, sddl=None):
+    """A key's DACL as SDDL (32-bit view), after making it sddl when given; SetupError if refused."""
+    rc, out, _ = wine(helper("KeySecurity"), path, "32", *([sddl] if sddl else []))
+    if rc != 0:
+        raise SetupError("the DACL of HKLM\\%s could not be %s" % (path, "set" if sddl else "read"))
+    return out.strip()
+
+
+class StandardUser:
+    """The rights a standard user meets on the installed keys, for programs that Wine runs as its
+    administrator: Wine enforces a DACL that gives the token's other groups nothing. Each key gets
+    Users' read, as Windows passes it down from HKLM\\Software, and the Users entries the installer
+    added (none with read_only), protected from the parent: nothing for Administrators or SYSTEM.
+    restore() puts the installed DACLs back."""
+
+    def __init__(self, read_only=False):
+        self.saved = {path: key_dacl(path) for path in USERS_KEYS}
+        self.dacls = {}
+        for path, installed in self.saved.items():
+            granted = [] if read_only else re.findall(r"\(A;;[^;()]*;;;BU\)", installed)
+            self.dacls[path] = key_dacl(path, "D:P(A;;KR;;;BU)" + "".join(granted))
+
+    def restore(self):
+        for path, installed in self.saved.items():
+            key_dacl(path, installed)
+
+
 # ---------------------------------------------------------------------------------------- helpers
 class Probe:
     """The window probe (TrayProbe.exe) of the helper tree."""

@@ -38,7 +38,7 @@ class FakeRegistry : public RegistryPort {
   const Value* Find(RegistryRoot root, std::u16string_view path, std::u16string_view name) const;
   const Value* Find(std::u16string_view name) const;  // in the settings key
   bool KeyExists(RegistryRoot root, std::u16string_view path) const;
-  void DenyWrites(RegistryRoot root, std::u16string_view path);  // the key refuses KEY_WRITE
+  void DenyWrites(RegistryRoot root, std::u16string_view path);  // the key refuses every write
   std::optional<uint32_t> Dword(std::u16string_view name) const;
   std::u16string String(std::u16string_view name) const;
 

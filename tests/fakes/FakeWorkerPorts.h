@@ -25,6 +25,7 @@ class FakeWorkerMachine : public ProcessSnapshotPort,
   int64_t available = 1000 * MB;
   bool memoryRises = true;
   std::set<uint32_t> unopenable;
+  std::set<uint32_t> hardMinimum, failing;  // opened but left alone, or the trim call failed
   std::set<Privilege> held{Privilege::Debug, Privilege::IncreaseQuota,
                            Privilege::ProfileSingleProcess};
   uint64_t trimCost = 10;  // ms per trim
@@ -51,6 +52,9 @@ class FakeWorkerMachine : public ProcessSnapshotPort,
     now += trimCost;
     if (unopenable.count(id) != 0) {
       return TrimResult::NotOpened;
+    }
+    if (hardMinimum.count(id) != 0 || failing.count(id) != 0) {
+      return hardMinimum.count(id) != 0 ? TrimResult::HardMinimum : TrimResult::Failed;
     }
     trimmed.push_back(id);
     for (const auto& p : after) {

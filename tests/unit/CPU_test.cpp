@@ -173,6 +173,7 @@ TEST(QueryGrowing, TriesLongerLengthsUpToTheBound) {
     uint32_t otherFailure;
     std::optional<uint32_t> result;
     std::vector<uint32_t> tries;
+    Headroom headroom = Headroom::None;
   };
   const Case cases[] = {
       {"doubled", 1400, 0, 0, 2000, {1000, 2000}},
@@ -180,18 +181,23 @@ TEST(QueryGrowing, TriesLongerLengthsUpToTheBound) {
       {"the bound itself is tried last", 5000, 0, 0, 5000, {1000, 2000, 4000, 5000}},
       {"an asked length beyond the bound", 0, 90000, 0, std::nullopt, {1000, 5000}},
       {"another failure ends at once", 0, 0, 0xC0000022u, std::nullopt, {1000}},
+      {"a quarter more than asked", 1400, 1400, 0, 1750, {1000, 1750}, Headroom::Quarter},
+      {"headroom stops at the bound", 4500, 4400, 0, 5000, {1000, 5000}, Headroom::Quarter},
   };
   for (const Case& c : cases) {
     std::vector<uint32_t> tries;
-    const auto result = QueryGrowing(1000, 5000, [&](uint32_t length) {
-      tries.push_back(length);
-      if (c.otherFailure != 0) {
-        return QueryAnswer{c.otherFailure, 0};
-      }
-      return c.accepted != 0 && length >= c.accepted
-                 ? QueryAnswer{}
-                 : QueryAnswer{StatusInfoLengthMismatch, c.wanted};
-    });
+    const auto result = QueryGrowing(
+        1000, 5000,
+        [&](uint32_t length) {
+          tries.push_back(length);
+          if (c.otherFailure != 0) {
+            return QueryAnswer{c.otherFailure, 0};
+          }
+          return c.accepted != 0 && length >= c.accepted
+                     ? QueryAnswer{}
+                     : QueryAnswer{StatusInfoLengthMismatch, c.wanted};
+        },
+        c.headroom);
     EXPECT_EQ(result, c.result) << c.what;
     EXPECT_EQ(tries, c.tries) << c.what;
   }

@@ -60,6 +60,37 @@ TEST(CustomRegistryIntegerRead, EveryTypeAndSize) {
   }
 }
 
+TEST(CustomRegistryQwordRead, SameTypeAndSizeRulesAsIntegers) {
+  struct Case {
+    const char* what;
+    uint32_t type;
+    std::vector<std::byte> data;
+    int64_t expected;  // with the default 77
+  };
+  const std::vector<Case> cases = {
+      {"qword", RegType::Qword, Bytes({1, 2, 3, 4, 5, 6, 7, 0x80}),
+       static_cast<int64_t>(0x8007060504030201ull)},
+      {"qword of 2 bytes fits", RegType::Qword, Bytes({7, 1}), 263},
+      {"qword of 9 bytes does not fit", RegType::Qword, Bytes({1, 0, 0, 0, 0, 0, 0, 0, 0}), 77},
+      {"dword", RegType::Dword, Bytes({5, 0, 0, 0}), 77},
+      {"binary of 8 bytes", RegType::Binary, Bytes({5, 0, 0, 0, 0, 0, 0, 0}), 77},
+  };
+  for (const auto& c : cases) {
+    FakeRegistry reg;
+    reg.PutRaw(u"UpdatedDate", c.type, c.data);
+    const CustomRegistry settings(reg);
+    EXPECT_EQ(settings.ReadSettingQword(Constants::SettingsRoot, Constants::SettingsKey,
+                                        u"UpdatedDate", 77),
+              c.expected)
+        << c.what;
+  }
+  FakeRegistry reg;
+  const CustomRegistry settings(reg);
+  ASSERT_TRUE(settings.TryWriteSettingQword(Constants::SettingsRoot, Constants::SettingsKey,
+                                            u"UpdatedDate", 0x0102030405060708ull));
+  EXPECT_EQ(reg.Find(u"UpdatedDate")->data, Bytes({8, 7, 6, 5, 4, 3, 2, 1}));
+}
+
 TEST(CustomRegistryBoolRead, NonZeroIsTrueOtherTypesGiveDefault) {
   struct Case {
     const char* what;

@@ -5,6 +5,7 @@
 #include <array>
 #include <climits>
 #include <functional>
+#include <set>
 
 #include "foundation/CustomRegistry.h"
 #include "foundation/Text.h"
@@ -242,6 +243,42 @@ TEST(ReleaseTurnOwner, SystemOrAdministratorsOnly) {
   };
   for (const auto& [owner, accepted] : rows) {
     EXPECT_EQ(IsTurnOwner(owner), accepted) << (owner ? ToUtf8(std::u16string(*owner)) : "none");
+  }
+}
+
+// Every trim's outcome counts once: trimmed, refused (not opened, or the call failed), or neither
+// (a hard minimum kept on purpose). Memory never rises, so every planned process is tried.
+TEST(ReleaseWorker, RecordsTrimmedAndRefused) {
+  struct Case {
+    const char* what;
+    std::set<uint32_t> unopenable, hardMinimum, failing;
+    int32_t trimmed, refused;
+  };
+  const Case cases[] = {
+      {"all trimmed", {}, {}, {}, 6, 0},
+      {"not opened and failed are refused", {11, 12}, {}, {16}, 3, 3},
+      {"a hard minimum is neither", {}, {13, 14}, {}, 4, 0},
+  };
+  for (const Case& c : cases) {
+    FakeWorkerMachine m;
+    m.system.SetMemory(4096 * MB, 0);
+    m.memoryRises = false;
+    for (uint32_t id = 11; id <= 16; ++id) {
+      m.before.push_back(Process(id, u"app.exe", 100));
+    }
+    m.after = m.before;
+    m.unopenable = c.unopenable;
+    m.hardMinimum = c.hardMinimum;
+    m.failing = c.failing;
+    const std::u16string args[] = {u"400"};
+    RunReleaseWorker(args, m.Ports());
+    const CustomRegistry settings(m.registry);
+    const auto recorded = [&](std::u16string_view name) {
+      return settings.ReadSettingInteger(Constants::SettingsRoot, Constants::LastReleaseKey, name,
+                                         -1);
+    };
+    EXPECT_EQ(recorded(Constants::LastReleaseTrimmed), c.trimmed) << c.what;
+    EXPECT_EQ(recorded(Constants::LastReleaseRefused), c.refused) << c.what;
   }
 }
 

@@ -80,7 +80,7 @@ TEST(ServiceInstall, RegistersTheModuleWithAQuotedPath) {
   ServiceRegistration expected;
   expected.serviceName = u"Nimbello";
   expected.displayName = u"Nimbello Memory Service";
-  expected.desiredAccess = 0xF01FF;
+  expected.desiredAccess = 0x10000;  // DELETE, for taking back a failed install
   expected.serviceType = 0x10;
   expected.startType = 2;
   expected.errorControl = 1;

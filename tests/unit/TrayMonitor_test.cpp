@@ -491,23 +491,6 @@ TEST(TrayMonitorImage, DefaultColoursByVersionCodeAndSetColours) {
   }
 }
 
-TEST(TrayMonitorImage, UsagePercentRoundsHalfToEven) {
-  struct Case {
-    int64_t total, available;
-    std::optional<int32_t> percent;
-  };
-  const Case cases[] = {
-      {200, 199, 0},        {200, 197, 2},        {200, 195, 2},
-      {200, 193, 4},        {1000, 250, 75},      {100, 0, 100},
-      {100, 100, 0},        {3, 1, 67},           {int64_t{1} << 62, int64_t{1} << 61, 50},
-      {0, 0, std::nullopt}, {0, 5, std::nullopt},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << c.total << " " << c.available);
-    EXPECT_EQ(UsagePercent(c.total, c.available), c.percent);
-  }
-}
-
 TEST(TrayMonitorImage, NoTotalEndsTheTickAndKeepsTheLastPicture) {
   Applet applet;
   applet.Tick();

@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "foundation/win32/UniqueHandle.h"
 #include "tray/CustomTrayIconImage.h"
-#include "tray/win32/GdiHandles.h"
 #include "tray/win32/Win32IconFactory.h"
 #include "win32/support/ProcessCounters.h"
 #include "win32/support/SizedIconFactory.h"

@@ -174,8 +174,11 @@ void PutLastRelease(DWORD requested, DWORD freed, DWORD milliseconds, ULONGLONG 
   ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\VELTRA\\Nimbello\\LastRelease", 0,
                             nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &key, nullptr),
             ERROR_SUCCESS);
-  for (const auto& [name, value] :
-       {std::pair{L"Requested", requested}, {L"Freed", freed}, {L"Milliseconds", milliseconds}}) {
+  for (const auto& [name, value] : {std::pair{L"Requested", requested},
+                                    {L"Freed", freed},
+                                    {L"Milliseconds", milliseconds},
+                                    {L"Trimmed", DWORD{7}},
+                                    {L"Refused", DWORD{2}}}) {
     RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4);
   }
   RegSetValueExW(key, L"Time", 0, REG_QWORD, reinterpret_cast<const BYTE*>(&time), 8);
@@ -196,7 +199,8 @@ TEST_F(MainWindow, ShowsStoredValuesAndApplyWritesExactlyTheChanges) {
   EXPECT_TRUE(program.Checked(IDC_BATTERYCHECK));
   EXPECT_TRUE(program.Checked(IDC_TRAYICONCHECK));
   EXPECT_FALSE(IsWindowEnabled(program.Item(IDC_APPLY)));
-  EXPECT_NE(program.Text(IDC_LASTRELEASEVALUE).find(L": 800 of 1229 MB freed in 950 ms"),
+  EXPECT_NE(program.Text(IDC_LASTRELEASEVALUE)
+                .find(L": 800 of 1229 MB freed in 950 ms, 7 trimmed, 2 refused"),
             std::wstring::npos)
       << wine_test::Utf8(program.Text(IDC_LASTRELEASEVALUE));
   const Snapshot before = ReadSettings();

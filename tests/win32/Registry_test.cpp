@@ -1,11 +1,15 @@
 // The settings store against the real registry: values written by the registry functions and by
-// the reg tool, every type and size, a missing key, writes that create the path, a refused write.
+// the reg tool, every type and size, a missing key, writes that create the path, a refused write,
+// and a standard user's writes against the rights the installer leaves on its keys.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 #include <aclapi.h>
+#include <sddl.h>
 
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "foundation/CustomRegistry.h"
@@ -197,6 +201,79 @@ TEST_F(RegistryTest, RefusedWriteLeavesTheValueAndReturns) {
   // A key that cannot be created (a root the caller cannot write) changes nothing either.
   store_.WriteSettingBool(static_cast<RegistryRoot>(0x80000099u), path_, u"FullScreen", true);
   EXPECT_FALSE(Bool(u"FullScreen", true));
+}
+
+// Runs step on a thread that impersonates this process's token with Administrators deny-only: a
+// standard user's view of every DACL (Wine enforces such a token on an impersonating thread only).
+void AsStandardUser(const std::function<void()>& step) {
+  std::thread([&] {
+    HANDLE process = nullptr, restricted = nullptr, impersonation = nullptr;
+    BYTE admins[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof admins;
+    ASSERT_TRUE(CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &size));
+    SID_AND_ATTRIBUTES deny{admins, 0};
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, &process));
+    ASSERT_TRUE(CreateRestrictedToken(process, 0, 1, &deny, 0, nullptr, 0, nullptr, &restricted));
+    ASSERT_TRUE(DuplicateToken(restricted, SecurityImpersonation, &impersonation));
+    ASSERT_TRUE(SetThreadToken(nullptr, impersonation));
+    BOOL admin = TRUE;
+    EXPECT_TRUE(CheckTokenMembership(nullptr, admins, &admin) && !admin) << "still an admin";
+    step();
+    RevertToSelf();
+    for (HANDLE h : {impersonation, restricted, process}) {
+      CloseHandle(h);
+    }
+  }).join();
+}
+
+void SetKeyDacl(const std::wstring& sub, const wchar_t* sddl) {
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  ASSERT_TRUE(
+      ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &sd, nullptr));
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, sub.c_str(), 0, WRITE_DAC | KEY_WOW64_32KEY, &key),
+            ERROR_SUCCESS);
+  EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, sd), ERROR_SUCCESS);
+  RegCloseKey(key);
+  LocalFree(sd);
+}
+
+// What the installer leaves on the settings key: its own Users entry (set values) before the ones
+// inherited from HKLM\Software. Administrators and SYSTEM keep full control, which the restricted
+// token cannot use, so the test puts nothing back.
+constexpr wchar_t InstalledSddl[] =
+    L"D:AI(A;;0x2;;;BU)(A;CIID;KR;;;BU)(A;CIID;KA;;;BA)(A;CIID;KA;;;SY)(A;CIIOID;GA;;;CO)";
+
+TEST_F(RegistryTest, StandardUserWritesWhatTheInstalledRightsAllow) {
+  struct Case {
+    const wchar_t* sddl;
+    bool lands;
+  };
+  // (Wine does not check the parent's DACL when a key is created, so the refusal a standard user
+  // meets when LastRelease is missing cannot be shown here.)
+  const Case cases[] = {
+      // Only KEY_SET_VALUE is asked for: KEY_CREATE_SUB_KEY would refuse the whole open.
+      {InstalledSddl, true},
+      // Read rights only, as before the installer's grant: refused, and said so.
+      {L"D:AI(A;CIID;KR;;;BU)(A;CIID;KA;;;BA)(A;CIID;KA;;;SY)", false},
+      // A read asks for KEY_QUERY_VALUE alone.
+      {L"D:AI(A;;0x1;;;BU)(A;CIID;KA;;;BA)(A;CIID;KA;;;SY)", false},
+  };
+  const DWORD seven = 7;
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
+    Put(L"FullScreen", REG_DWORD, &seven, 4);
+    SetKeyDacl(sub_, c.sddl);
+    bool written = false;
+    int32_t read_back = 0;
+    AsStandardUser([&] {
+      written = store_.TryWriteSettingBool(RegistryRoot::LocalMachine, path_, u"FullScreen", true);
+      read_back = Int(u"FullScreen", -5);
+    });
+    SCOPED_TRACE(i);
+    EXPECT_EQ(written, c.lands);
+    EXPECT_EQ(read_back, c.lands ? 1 : 7) << "a read with Users' read rights";
+  }
 }
 
 }  // namespace

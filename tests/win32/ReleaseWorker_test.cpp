@@ -17,6 +17,7 @@
 #include "worker/ReleaseExitCode.h"
 #include "worker/ReleaseWorker.h"
 #include "worker/win32/Win32ProcessSnapshot.h"
+#include "worker/win32/Win32WorkerSession.h"
 
 namespace {
 
@@ -188,6 +189,57 @@ TEST_F(ReleaseWorkerTest, RequestEndsWithinDeadlineWithoutWindowAndRecords) {
             static_cast<uint64_t>(f.elapsed.count()) + 100);
   const uint64_t time = Recorded(L"Time").value_or(0);
   EXPECT_TRUE(time >= before && time <= UtcNow()) << time;
+  // The shipped 32-bit worker under WOW64 reads no process records, so it trims nothing.
+  if (worker_ != wine_test::ProgramFolder() + Wide(Constants::ReleaseWorkerFile)) {
+    EXPECT_EQ(Recorded(L"Trimmed"), 0u);
+    EXPECT_EQ(Recorded(L"Refused"), 0u);
+  }
+}
+
+// This tree's own worker, the x86_64 one in the x86_64 tree: what 64-bit Windows runs. It reads
+// the 64-bit records and trims the prefix's idle processes (Wine's trim calls succeed and free
+// nothing, so every planned process is tried) and counts the outcomes.
+TEST_F(ReleaseWorkerTest, NativeWorkerTrimsIdleProcessesAndRecordsTheOutcomes) {
+  worker_ = wine_test::ProgramFolder() + Wide(Constants::ReleaseWorkerFile);
+  const Finished f = Wait(Start(L"1024"), std::chrono::milliseconds(WorkDeadlineMilliseconds) + 4s);
+  EXPECT_TRUE(f.exitCode == Code(ReleaseExitCode::Reached) ||
+              f.exitCode == Code(ReleaseExitCode::Partial))
+      << f.exitCode;
+  std::printf("%s: trimmed %llu, refused %llu\n", wine_test::Utf8(worker_).c_str(),
+              static_cast<unsigned long long>(Recorded(L"Trimmed").value_or(0)),
+              static_cast<unsigned long long>(Recorded(L"Refused").value_or(0)));
+  EXPECT_GE(Recorded(L"Trimmed").value_or(0), 1u);
+  EXPECT_TRUE(Recorded(L"Refused"));
+}
+
+// The service's worker asks a worker started in the console session as its user which process is
+// in front (Wine's console session is this one, its user token this process's, and the desktop
+// the tests' virtual one rather than Windows' "default").
+TEST_F(ReleaseWorkerTest, ConsoleSessionNamesTheForegroundProcess) {
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION front{};
+  std::wstring command =
+      L"\"" + wine_test::ProgramFolder() + L"ForegroundWindow.exe\" NbFront 0 0 60 60";
+  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &si, &front));
+  HWND window = nullptr;
+  for (int i = 0; i < 100 && (window == nullptr || GetForegroundWindow() != window); ++i) {
+    Sleep(50);
+    window = FindWindowW(L"NbFront", nullptr);
+  }
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(SessionForegroundProcessId(), front.dwProcessId);
+  const std::wstring worker = wine_test::ProgramFolder() + Wide(Constants::ReleaseWorkerFile);
+  wchar_t desktop[256] = L"";
+  GetUserObjectInformationW(GetThreadDesktop(GetCurrentThreadId()), UOI_NAME, desktop,
+                            sizeof desktop, nullptr);
+  EXPECT_EQ(ConsoleForegroundProcessId(worker, std::wstring(L"winsta0\\") + desktop),
+            front.dwProcessId);
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  WaitForSingleObject(front.hProcess, 5000);
+  CloseHandle(front.hProcess);
+  CloseHandle(front.hThread);
 }
 
 TEST_F(ReleaseWorkerTest, OneWaitsPastSquattersAndTheOthersHandOn) {

@@ -10,9 +10,9 @@
 
 #include "support/WineTestSupport.h"
 
-#include "service/Timer.h"
+#include "foundation/win32/UniqueHandle.h"
 #include "foundation/win32/WideText.h"
-#include "service/win32/ServiceHandles.h"
+#include "service/Timer.h"
 #include "service/win32/Win32EventSources.h"
 #include "service/win32/Win32FolderSecurity.h"
 #include "service/win32/Win32MessageLoop.h"

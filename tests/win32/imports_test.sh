@@ -12,7 +12,7 @@ known=" advapi32.dll comdlg32.dll gdi32.dll imm32.dll kernel32.dll msvcrt.dll ol
 known+="comctl32.dll "
 passed=0 failed=0
 for bin in "$@"; do
-  for program in NimbelloService NimbelloTray NimbelloDefrag Nimbello; do
+  for program in NimbelloService NimbelloTray NimbelloDefrag Nimbello NimbelloUpdate; do
     exe="$bin/$program.exe"
     [ -f "$exe" ] || continue
     others=$("$objdump" -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' |

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "foundation/win32/LastError.h"
-#include "tray/win32/GdiHandles.h"
+#include "foundation/win32/UniqueHandle.h"
 
 namespace {
 

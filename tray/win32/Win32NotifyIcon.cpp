@@ -8,6 +8,7 @@
 
 #include "foundation/Guard.h"
 #include "foundation/win32/LastError.h"
+#include "foundation/win32/WindowProcedure.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ bool AllowMessageFromShell(HWND window, UINT message) {
 Win32NotifyIcon::Win32NotifyIcon(HINSTANCE instance) {
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = &Win32NotifyIcon::WindowProc;
+  wc.lpfnWndProc = &ObjectWindowProc<Win32NotifyIcon>;
   wc.hInstance = instance;
   wc.lpszClassName = IconWindowClass;
   if (RegisterClassExW(&wc) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
@@ -104,19 +105,6 @@ IconHandle Win32NotifyIcon::CopyIcon(IconHandle icon) {
 
 void Win32NotifyIcon::DestroyIcon(IconHandle icon) {
   ::DestroyIcon(static_cast<HICON>(icon));
-}
-
-LRESULT CALLBACK Win32NotifyIcon::WindowProc(HWND window, UINT message, WPARAM wParam,
-                                             LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-  }
-  auto* self = reinterpret_cast<Win32NotifyIcon*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (self != nullptr && self->target_ != nullptr) {
-    return self->Handle(message, wParam, lParam);
-  }
-  return DefWindowProcW(window, message, wParam, lParam);
 }
 
 LRESULT Win32NotifyIcon::Handle(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -3,8 +3,8 @@
 // receives the shell's notifications, and Shell_NotifyIconW with the core's record.
 #include <windows.h>
 
+#include "foundation/win32/UniqueHandle.h"
 #include "tray/TrayIcon.h"
-#include "tray/win32/WindowHandles.h"
 
 class Win32NotifyIcon final : public ShellNotifyPort {
  public:
@@ -30,7 +30,9 @@ class Win32NotifyIcon final : public ShellNotifyPort {
   void DestroyIcon(IconHandle icon) override;
 
  private:
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  template <class T>
+  friend LRESULT CALLBACK ObjectWindowProc(HWND, UINT, WPARAM, LPARAM);
+  bool Attached() const { return target_ != nullptr; }
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
 
   UINT taskbar_created_ = 0;

@@ -6,6 +6,7 @@
 #include "foundation/Guard.h"
 #include "foundation/win32/LastError.h"
 #include "foundation/win32/WideText.h"
+#include "foundation/win32/WindowProcedure.h"
 #include "tray/win32/MessageLoop.h"
 
 namespace {
@@ -30,7 +31,7 @@ Win32TrayWindow::Win32TrayWindow(HINSTANCE instance) {
   const std::wstring className = Wide(Constants::TrayFormClass);
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = &Win32TrayWindow::WindowProc;
+  wc.lpfnWndProc = &ObjectWindowProc<Win32TrayWindow>;
   wc.hInstance = instance;
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
@@ -159,19 +160,6 @@ void Win32TrayWindow::OpenPopupMenu() {
   TrackPopupMenu(menu.get(), TPM_RIGHTALIGN | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, window_.get(),
                  nullptr);
   PostMessageW(window_.get(), WM_NULL, 0, 0);
-}
-
-LRESULT CALLBACK Win32TrayWindow::WindowProc(HWND window, UINT message, WPARAM wParam,
-                                             LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-  }
-  auto* self = reinterpret_cast<Win32TrayWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (self != nullptr && self->form_ != nullptr) {
-    return self->Handle(message, wParam, lParam);
-  }
-  return DefWindowProcW(window, message, wParam, lParam);
 }
 
 LRESULT Win32TrayWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -3,8 +3,8 @@
 // and the receiver of the timer, the hot key, the menu's commands and the desktop's font changes.
 #include <windows.h>
 
+#include "foundation/win32/UniqueHandle.h"
 #include "tray/NimbelloTrayForm.h"
-#include "tray/win32/WindowHandles.h"
 
 class Win32TrayWindow final : public TrayFormHost {
  public:
@@ -36,7 +36,9 @@ class Win32TrayWindow final : public TrayFormHost {
   void OpenPopupMenu() override;
 
  private:
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  template <class T>
+  friend LRESULT CALLBACK ObjectWindowProc(HWND, UINT, WPARAM, LPARAM);
+  bool Attached() const { return form_ != nullptr; }
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
 
   TNBTrayForm* form_ = nullptr;

@@ -9,6 +9,7 @@
 
 #include "foundation/Guard.h"
 #include "foundation/win32/SystemLibrary.h"
+#include "foundation/win32/UniqueHandle.h"
 #include "foundation/win32/WideText.h"
 #include "foundation/win32/Win32DebugOutput.h"
 #include "foundation/win32/Win32Registry.h"
@@ -25,15 +26,10 @@
 
 namespace {
 
-struct LocalArgvCloser {
-  void operator()(LPWSTR* argv) const { LocalFree(argv); }
-};
-using UniqueArgv = UniqueHandle<LPWSTR*, LocalArgvCloser>;
-
 // The arguments after the program name, split as the C runtime would split them.
 std::vector<std::u16string> Arguments() {
   int count = 0;
-  const UniqueArgv argv(CommandLineToArgvW(GetCommandLineW(), &count));
+  const UniqueLocal<LPWSTR*> argv(CommandLineToArgvW(GetCommandLineW(), &count));
   std::vector<std::u16string> arguments;
   for (int i = 1; argv && i < count; ++i) {
     arguments.push_back(FromWide(argv.get()[i]));
@@ -64,5 +60,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const ScopedWin32DebugOutput debugOutput;
   // No "cannot find the disk" or crash box may wait for a user who is not there.
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+  // Asked by the service's worker which process the user has in front: it answers and ends.
+  if (const std::vector<std::u16string> arguments = Arguments();
+      arguments.size() == 1 && arguments[0] == ForegroundSwitch) {
+    return static_cast<int>(
+        guarded_or(uint32_t{0}, [] { return SessionForegroundProcessId().value_or(0); }));
+  }
   return static_cast<int>(guarded_or(ReleaseExitCode::Partial, Run));
 }

@@ -7,7 +7,7 @@ bool Win32Privileges::Enable(Privilege privilege) {
                         : privilege == Privilege::IncreaseQuota ? SE_INCREASE_QUOTA_NAME
                                                                 : SE_PROF_SINGLE_PROCESS_NAME;
   UniqueKernelHandle token;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.put())) {
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, token.put())) {
     return false;
   }
   TOKEN_PRIVILEGES wanted{};

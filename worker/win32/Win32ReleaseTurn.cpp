@@ -22,11 +22,6 @@ constexpr wchar_t GlobalSecurity[] = L"O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)";
 // privileged workers from running, never makes them wait long or run side by side.
 constexpr int NameCandidates = 4;
 
-struct LocalMemoryCloser {
-  void operator()(void* p) const { LocalFree(p); }
-};
-using UniqueLocalMemory = UniqueHandle<void*, LocalMemoryCloser>;
-
 bool RunsAsAdministrator() {
   BYTE sid[SECURITY_MAX_SID_SIZE];
   DWORD size = sizeof(sid);

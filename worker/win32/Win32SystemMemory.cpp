@@ -1,21 +1,19 @@
 #include "worker/win32/Win32SystemMemory.h"
 
+#include <algorithm>
 #include <array>
-#include <cstring>
+#include <span>
 
+#include "foundation/win32/SystemInformationQuery.h"
 #include "foundation/win32/SystemLibrary.h"
+#include "worker/MemoryListInformation.h"
+#include "worker/win32/Win32Wow64.h"
 
 namespace {
 
 constexpr ULONG SystemMemoryListInformation = 80;
 constexpr ULONG MemoryFlushModifiedList = 3;
-
-// SYSTEM_MEMORY_LIST_INFORMATION is a row of pointer-sized page counts: zeroed, free, modified,
-// ... 20 of them up to Windows 7, 21 since. Whether a 32-bit process under WOW64 is given 4- or
-// 8-byte counts is not documented, so the length the kernel reports tells which row it wrote; any
-// other length is not trusted.
-constexpr size_t ModifiedPageCountIndex = 2;
-constexpr size_t LongestRowBytes = 21 * 8;
+constexpr auto Lengths = MemoryListLengths(ThisProgramWidth);
 
 }  // namespace
 
@@ -23,8 +21,8 @@ Win32SystemMemory::Win32SystemMemory()
     : kernel32_(LoadOwnedSystemLibrary(L"kernel32.dll")),
       ntdll_(LoadOwnedSystemLibrary(L"ntdll.dll")),
       setCacheSize_(BindFunction<SetCacheSize>(kernel32_.get(), "SetSystemFileCacheSize")),
-      query_(BindFunction<QueryFunction>(ntdll_.get(), "NtQuerySystemInformation")),
-      set_(BindFunction<SetFunction>(ntdll_.get(), "NtSetSystemInformation")) {}
+      set_(BindFunction<SetFunction>(ntdll_.get(), "NtSetSystemInformation")),
+      trusted_(!RunsUnderWow64()) {}
 
 bool Win32SystemMemory::TrimFileCache() {
   return setCacheSize_ != nullptr &&
@@ -32,31 +30,31 @@ bool Win32SystemMemory::TrimFileCache() {
 }
 
 std::optional<int64_t> Win32SystemMemory::ModifiedListBytes() {
-  if (query_ == nullptr) {
+  if (!trusted_) {
     return std::nullopt;
   }
-  alignas(8) std::array<std::byte, LongestRowBytes> row{};
-  ULONG length = 0;
-  if (query_(SystemMemoryListInformation, row.data(), static_cast<ULONG>(row.size()), &length) !=
-      0) {
-    return std::nullopt;
-  }
-  uint64_t pages = 0;
-  if (length == 20 * 8 || length == 21 * 8) {
-    std::memcpy(&pages, row.data() + ModifiedPageCountIndex * 8, 8);
-  } else if (length == 20 * 4 || length == 21 * 4) {
-    uint32_t pages32 = 0;
-    std::memcpy(&pages32, row.data() + ModifiedPageCountIndex * 4, 4);
-    pages = pages32;
-  } else {
-    return std::nullopt;
+  alignas(8) std::array<std::byte, Lengths[0]> row{};
+  std::optional<uint64_t> pages;
+  // The longest record first; a system that wants exactly its own length refuses it and is asked
+  // with the next.
+  for (const uint32_t length : Lengths) {
+    const QueryAnswer answer =
+        QuerySystemInformation(SystemMemoryListInformation, std::span(row).first(length));
+    if (answer.status == 0) {
+      pages = ModifiedPageCountOf(std::span(row).first(std::min(answer.wantedLength, length)),
+                                  ThisProgramWidth);
+      break;
+    }
+    if (answer.status != StatusInfoLengthMismatch) {
+      break;
+    }
   }
   SYSTEM_INFO system{};
   GetNativeSystemInfo(&system);
-  if (system.dwPageSize == 0 || pages > INT64_MAX / system.dwPageSize) {
+  if (!pages || system.dwPageSize == 0 || *pages > INT64_MAX / system.dwPageSize) {
     return std::nullopt;
   }
-  return static_cast<int64_t>(pages * system.dwPageSize);
+  return static_cast<int64_t>(*pages * system.dwPageSize);
 }
 
 bool Win32SystemMemory::FlushModifiedList() {

@@ -11,6 +11,7 @@
 //                                    with EVENT, as the shell does, to the first window of CLASS
 //   TrayProbe exit-command           posts the menu command of Exit (display position 5) to the
 //                                    tray window
+//   TrayProbe title CLASS            prints the title of the first window of CLASS
 //   TrayProbe close CLASS            sends WM_CLOSE to the first window of CLASS (bounded wait)
 //   TrayProbe window CLASS [hang]    creates a visible window of CLASS and runs until it is
 //                                    closed, appending "closed CLASS" to NIMBELLO_WORKER_LOG
@@ -166,6 +167,16 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"exit-command") {
     HWND tray = FindWindowW(L"TNBTrayForm", nullptr);
     return tray != nullptr && PostMessageW(tray, WM_COMMAND, MAKEWPARAM(6, 0), 0) ? 0 : 1;
+  }
+  if (command == L"title") {
+    HWND window = FindWindowW(arg, nullptr);
+    wchar_t title[256] = {};
+    DWORD_PTR n = 0;
+    const bool read = window != nullptr &&
+                      SendMessageTimeoutW(window, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(title),
+                                          SMTO_ABORTIFHUNG, 2000, &n) != 0;
+    std::printf("%s\n", Utf8(title).c_str());
+    return read ? 0 : 1;
   }
   if (command == L"close") {
     HWND window = FindWindowW(arg, nullptr);

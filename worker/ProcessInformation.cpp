@@ -1,0 +1,57 @@
+#include "worker/ProcessInformation.h"
+
+namespace {
+
+// Little-endian, as every Windows target is.
+uint64_t ReadUnsigned(const std::byte* at, size_t bytes) {
+  uint64_t value = 0;
+  for (size_t i = 0; i < bytes; ++i) {
+    value |= uint64_t{std::to_integer<uint8_t>(at[i])} << (8 * i);
+  }
+  return value;
+}
+
+int64_t ReadInt64(const std::byte* at) {
+  return static_cast<int64_t>(ReadUnsigned(at, 8));
+}
+
+}  // namespace
+
+std::vector<ProcessRecord> DecodeProcessRecords(std::span<const std::byte> answer,
+                                                uint64_t answerAddress, RecordWidth width) {
+  const ProcessRecordLayout layout = ProcessRecordLayoutOf(width);
+  const size_t pointer = BytesOf(width);
+  const size_t size = answer.size();
+  std::vector<ProcessRecord> records;
+  size_t at = 0;
+  while (size - at >= layout.fixedSize) {
+    const std::byte* r = answer.data() + at;
+    ProcessRecord p;
+    p.id = static_cast<uint32_t>(ReadUnsigned(r + layout.processId, pointer));
+    p.parentId = static_cast<uint32_t>(ReadUnsigned(r + layout.parentId, pointer));
+    p.creationTime = ReadInt64(r + layout.createTime);
+    // Wrapped, never overflowed: times near the limit are corrupt anyway.
+    p.processorTime = static_cast<int64_t>(static_cast<uint64_t>(ReadInt64(r + layout.userTime)) +
+                                           static_cast<uint64_t>(ReadInt64(r + layout.kernelTime)));
+    p.workingSet = ReadUnsigned(r + layout.workingSet, pointer);
+    p.basePriority = static_cast<int32_t>(ReadUnsigned(r + layout.basePriority, 4));
+    const size_t nameBytes = ReadUnsigned(r + layout.imageNameLength, 2) & ~size_t{1};
+    const uint64_t name = ReadUnsigned(r + layout.imageNameBuffer, pointer);
+    // The name lies in the same answer; one that does not is left empty rather than trusted.
+    if (name >= answerAddress && name - answerAddress <= size &&
+        nameBytes <= size - (name - answerAddress)) {
+      const std::byte* text = answer.data() + (name - answerAddress);
+      p.name.resize(nameBytes / 2);
+      for (size_t i = 0; i < p.name.size(); ++i) {
+        p.name[i] = static_cast<char16_t>(ReadUnsigned(text + 2 * i, 2));
+      }
+    }
+    records.push_back(std::move(p));
+    const uint64_t next = ReadUnsigned(r, 4);
+    if (next < layout.fixedSize || next > size - at) {
+      break;
+    }
+    at += next;
+  }
+  return records;
+}
