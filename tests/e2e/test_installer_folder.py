@@ -60,7 +60,7 @@ def main():
 
     rc = w.wine(INSTALLER, "/S", "/D=" + WIN_FOLDER, timeout=120, env=ENV)[0]
     w.check(rc == 0, "install into the folder made beforehand exits with 0 (%d)" % rc)
-    w.check(filecmp.cmp(WORKER, w.shipped("NimbelloDefrag"), shallow=False),
+    w.check(filecmp.cmp(WORKER, w.installed_worker(), shallow=False),
             "the planted NimbelloDefrag.exe was replaced by the product's")
     after = {name: security(WIN_FOLDER + name) for name in ("", r"\NimbelloDefrag.exe",
                                                             r"\NimbelloService.exe")}
