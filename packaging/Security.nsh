@@ -2,6 +2,9 @@
 
 ; SYSTEM and Administrators full control, Users read and run, nothing inherited from the parent.
 !define NIMBELLO_FOLDER_SDDL "D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)"
+; The same for each file: no entry of its own survives.
+!define NIMBELLO_FILE_SDDL "D:PAI(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1200a9;;;BU)"
+!define NIMBELLO_TRUSTED_INSTALLER "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464"
 ; The local Users group may set values (KEY_SET_VALUE), nothing more. Windows reads that bit back
 ; under its directory-service name "DC".
 !define NIMBELLO_USERS_SET_VALUE "(A;;0x2;;;BU)"
@@ -10,33 +13,124 @@
 !define NIMBELLO_HKLM -2147483646
 !define SE_FILE_OBJECT 1
 !define SDDL_REVISION_1 1
+!define OWNER_SECURITY_INFORMATION 1
 !define DACL_SECURITY_INFORMATION 4
 !define PROTECTED_DACL_SECURITY_INFORMATION 0x80000000
 ; KEY_WOW64_32KEY | READ_CONTROL | WRITE_DAC
 !define NIMBELLO_KEY_DACL_ACCESS 0x60200
 
-; Gives $INSTDIR its own DACL, protected from its parent's. The LocalSystem service starts the
-; release worker from this folder, so a folder that users can write (one chosen with /D= under C:\,
-; whose root lets users create folders) would let any of them run a program as SYSTEM. The files
-; copied afterwards inherit it. $R0 = 1 when it was set.
+; Gives $INSTDIR owner Administrators and its own DACL, protected from its parent's. The LocalSystem
+; service starts the release worker from this folder, so a folder that users can write (one chosen
+; with /D= under C:\, whose root lets users create folders) would let any of them run a program as
+; SYSTEM; so would a folder they own, since an owner may always rewrite the DACL. $R0 = 1 when set.
 Function NimbelloProtectFolder
+  StrCpy $R1 "$INSTDIR"
+  StrCpy $R2 "O:BA${NIMBELLO_FOLDER_SDDL}"
+  Call NimbelloSecurePath
+FunctionEnd
+
+; Sets owner and protected DACL of path $R1 from the SDDL $R2 (which names both). $R0 = 1 when set.
+Function NimbelloSecurePath
+  Push $0
+  Push $1
+  Push $2
+  Push $3
+  Push $4
+  Push $5
+  StrCpy $R0 0
+  System::Call 'advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW( \
+      w "$R2", i ${SDDL_REVISION_1}, *p .r1, p 0) i .r0'
+  ${If} $0 != 0
+    System::Call 'advapi32::GetSecurityDescriptorDacl(p r1, *i .r2, *p .r3, *i .r4) i .r0'
+    ${If} $0 != 0
+      System::Call 'advapi32::GetSecurityDescriptorOwner(p r1, *p .r5, *i .r4) i .r0'
+    ${EndIf}
+    ${If} $0 != 0
+      System::Call 'advapi32::SetNamedSecurityInfoW(w "$R1", i ${SE_FILE_OBJECT}, \
+          i ${OWNER_SECURITY_INFORMATION}|${DACL_SECURITY_INFORMATION}|${PROTECTED_DACL_SECURITY_INFORMATION}, \
+          p r5, p 0, p r3, p 0) i .r0'
+      ${IfThen} $0 == 0 ${|} StrCpy $R0 1 ${|}
+    ${EndIf}
+    System::Call 'kernel32::LocalFree(p r1)'
+  ${EndIf}
+  Pop $5
+  Pop $4
+  Pop $3
+  Pop $2
+  Pop $1
+  Pop $0
+FunctionEnd
+
+; Every file the copy left in $INSTDIR gets the same owner and a protected DACL of its own: a file
+; planted there before the install keeps its own entries when it is overwritten. $R0 = 1 when all
+; were set.
+Function NimbelloProtectFiles
+  Push $0
+  Push $1
+  Push $2
+  StrCpy $2 1
+  FindFirst $0 $1 "$INSTDIR\*.*"
+  ${DoWhile} $1 != ""
+    ${IfNot} ${FileExists} "$INSTDIR\$1\*.*"
+      StrCpy $R1 "$INSTDIR\$1"
+      StrCpy $R2 "O:BA${NIMBELLO_FILE_SDDL}"
+      Call NimbelloSecurePath
+      ${IfThen} $R0 != 1 ${|} StrCpy $2 0 ${|}
+    ${EndIf}
+    FindNext $0 $1
+  ${Loop}
+  FindClose $0
+  StrCpy $R0 $2
+  Pop $2
+  Pop $1
+  Pop $0
+FunctionEnd
+
+; $R0 = 1 when the owner of an existing $INSTDIR is one that only administrators can give (SYSTEM,
+; Administrators, TrustedInstaller) or the installing administrator's own account. A folder that a
+; standard user made beforehand stays theirs through any DACL: the install refuses it.
+Function NimbelloCheckFolderOwner
   Push $0
   Push $1
   Push $2
   Push $3
   Push $4
   StrCpy $R0 0
-  System::Call 'advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW( \
-      w "${NIMBELLO_FOLDER_SDDL}", i ${SDDL_REVISION_1}, *p .r1, p 0) i .r0'
-  ${If} $0 != 0
-    System::Call 'advapi32::GetSecurityDescriptorDacl(p r1, *i .r2, *p .r3, *i .r4) i .r0'
+  System::Call 'advapi32::GetNamedSecurityInfoW(w "$INSTDIR", i ${SE_FILE_OBJECT}, \
+      i ${OWNER_SECURITY_INFORMATION}, *p .r1, p 0, p 0, p 0, *p .r2) i .r0'
+  ${If} $0 == 0
+    StrCpy $3 ""
+    System::Call 'advapi32::ConvertSidToStringSidW(p r1, *p .r4) i .r0'
     ${If} $0 != 0
-      System::Call 'advapi32::SetNamedSecurityInfoW(w "$INSTDIR", i ${SE_FILE_OBJECT}, \
-          i ${DACL_SECURITY_INFORMATION}|${PROTECTED_DACL_SECURITY_INFORMATION}, p 0, p 0, p r3, \
-          p 0) i .r0'
-      ${IfThen} $0 == 0 ${|} StrCpy $R0 1 ${|}
+      System::Call 'kernel32::lstrcpynW(w .r3, p r4, i 200)'
+      System::Call 'kernel32::LocalFree(p r4)'
     ${EndIf}
-    System::Call 'kernel32::LocalFree(p r1)'
+    System::Call 'kernel32::LocalFree(p r2)'
+    ${If} $3 == "S-1-5-32-544"
+    ${OrIf} $3 == "S-1-5-18"
+    ${OrIf} $3 == "${NIMBELLO_TRUSTED_INSTALLER}"
+      StrCpy $R0 1
+    ${ElseIf} $3 != ""
+      ; The account this installer runs as: TOKEN_QUERY on its own token, TokenUser.
+      System::Call 'advapi32::OpenProcessToken(p -1, i 8, *p .r1) i .r0'
+      ${If} $0 != 0
+        System::Alloc 256
+        Pop $2
+        System::Call 'advapi32::GetTokenInformation(p r1, i 1, p r2, i 256, *i .r0) i .r0'
+        ${If} $0 != 0
+          System::Call '*$2(p .r0)'
+          System::Call 'advapi32::ConvertSidToStringSidW(p r0, *p .r4) i .r0'
+          ${If} $0 != 0
+            System::Call 'kernel32::lstrcpynW(w .r0, p r4, i 200)'
+            System::Call 'kernel32::LocalFree(p r4)'
+            ${IfThen} $0 == $3 ${|} StrCpy $R0 1 ${|}
+          ${EndIf}
+        ${EndIf}
+        System::Free $2
+        System::Call 'kernel32::CloseHandle(p r1)'
+      ${EndIf}
+    ${EndIf}
+    DetailPrint "Owner of $INSTDIR: $3"
   ${EndIf}
   Pop $4
   Pop $3
@@ -44,6 +138,20 @@ Function NimbelloProtectFolder
   Pop $1
   Pop $0
 FunctionEnd
+
+!macro NimbelloRefuseForeignFolder
+  Call NimbelloCheckFolderOwner
+  ${If} $R0 != 1
+    !insertmacro NimbelloFail 9 "The folder $INSTDIR belongs to another user. Remove it or choose another folder, then install again."
+  ${EndIf}
+!macroend
+
+!macro NimbelloSecureCopiedFiles
+  Call NimbelloProtectFiles
+  ${If} $R0 != 1
+    !insertmacro NimbelloFail 4 "The files in $INSTDIR could not be made writable by administrators only."
+  ${EndIf}
+!macroend
 
 ; Lets the local Users group set values of the settings key, so that the applet, which runs as the
 ; logged-on user, can pass FullScreen and DefragMemory to the service, and of its LastRelease

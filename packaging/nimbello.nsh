@@ -178,6 +178,7 @@ FunctionEnd
   ${EndIf}
   FileClose $0
   Delete "$INSTDIR\Nimbello.install"
+  !insertmacro NimbelloRefuseForeignFolder
   Call NimbelloProtectFolder
   ${If} $R0 != 1
     !insertmacro NimbelloFail 4 "The folder $INSTDIR could not be made writable by administrators only."
@@ -235,6 +236,7 @@ FunctionEnd
 !macroend
 
 !macro NimbelloAfterCopy
+  !insertmacro NimbelloSecureCopiedFiles
   ; 4. Register the service and check that the manager knows it; 5. start it.
   Call NimbelloRegisterService
   ${If} $R0 != 1

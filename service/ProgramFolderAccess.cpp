@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "foundation/Constants.h"
+
 namespace {
 
 constexpr std::u16string_view Everyone = u"S-1-1-0";
@@ -78,4 +80,37 @@ bool MayChange(std::span<const AccessEntry> dacl, bool filesInside) {
 
 bool BroadGroupsMayChange(std::span<const AccessEntry> dacl) {
   return MayChange(dacl, false) || MayChange(dacl, true);
+}
+
+bool IsAdministrativeOwner(std::optional<std::u16string_view> owner, std::u16string_view account) {
+  constexpr std::array<std::u16string_view, 3> Administrative = {
+      u"S-1-5-18",                                                        // SYSTEM
+      u"S-1-5-32-544",                                                    // BUILTIN\Administrators
+      u"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464",  // TrustedInstaller
+  };
+  if (!owner || owner->empty()) {
+    return false;
+  }
+  for (const std::u16string_view sid : Administrative) {
+    if (*owner == sid) {
+      return true;
+    }
+  }
+  return *owner == account;
+}
+
+bool UsersMayChangeProgramFolder(FolderSecurityPort& port, std::u16string_view folder) {
+  const std::u16string account = port.CurrentAccount();
+  const auto owned = [&](std::u16string_view path) {
+    const std::optional<std::u16string> owner = port.Owner(path);
+    return IsAdministrativeOwner(owner ? std::optional<std::u16string_view>(*owner) : std::nullopt,
+                                 account);
+  };
+  if (!owned(folder) || BroadGroupsMayChange(port.FolderAccess(folder))) {
+    return true;
+  }
+  const std::u16string worker =
+      std::u16string(folder) + std::u16string(Constants::ReleaseWorkerFile);
+  const std::optional<std::vector<AccessEntry>> file = port.FileAccess(worker);
+  return file && (!owned(worker) || BroadGroupsMayChange(*file));
 }

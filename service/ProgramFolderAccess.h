@@ -3,6 +3,7 @@
 // runs as LocalSystem and starts the release worker from that folder, so such a folder would let
 // any user run a program of their own as SYSTEM.
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -23,7 +24,23 @@ class FolderSecurityPort {
  public:
   virtual ~FolderSecurityPort() = default;
   virtual std::vector<AccessEntry> FolderAccess(std::u16string_view folder) = 0;
+  // A file's access list as above; nothing when there is no such file.
+  virtual std::optional<std::vector<AccessEntry>> FileAccess(std::u16string_view file) = 0;
+  // The owner of a folder or file, "S-1-5-32-544"; nothing when it has none. Throws OSFailure
+  // when it cannot be read.
+  virtual std::optional<std::u16string> Owner(std::u16string_view path) = 0;
+  // The account this program runs as.
+  virtual std::u16string CurrentAccount() = 0;
 };
+
+// An owner may always rewrite the access list, so only owners that a standard user cannot be or
+// give count: SYSTEM, the Administrators, TrustedInstaller, and the administrator who installs.
+bool IsAdministrativeOwner(std::optional<std::u16string_view> owner, std::u16string_view account);
+
+// Whether users who are not administrators could change the program folder or the release worker
+// in it: an owner who is not administrative, or broad groups that may change them. A missing
+// worker file is not judged; the folder decides who could put one there.
+bool UsersMayChangeProgramFolder(FolderSecurityPort& port, std::u16string_view folder);
 
 // True when Everyone, Authenticated Users, Users, INTERACTIVE or Guests may write, append, delete
 // children, change permissions or take ownership, of the folder itself or of the files created in

@@ -6,6 +6,7 @@
 #include "foundation/RAM.h"
 #include "foundation/Rounding.h"
 #include "foundation/LastRelease.h"
+#include "worker/ReleaseCoolDown.h"
 #include "worker/ReleaseArgument.h"
 #include "worker/ReleasePlanner.h"
 
@@ -13,11 +14,31 @@ namespace {
 
 constexpr int64_t Megabyte = int64_t{1024} * 1024;
 
-// Another worker holding the turn gets it back even when this run fails half-way.
+// The places of the turn are given back even when this run fails half-way.
+class WaitingPlace {
+ public:
+  explicit WaitingPlace(ReleaseTurnPort& port) : port_(port) {}
+  WaitingPlace(const WaitingPlace&) = delete;
+  WaitingPlace& operator=(const WaitingPlace&) = delete;
+  ~WaitingPlace() {
+    if (held_) {
+      guarded([&] { port_.LeaveWaitingPlace(); });
+    }
+  }
+  uint32_t Leave() {
+    held_ = false;
+    return port_.LeaveWaitingPlace();
+  }
+
+ private:
+  ReleaseTurnPort& port_;
+  bool held_ = true;
+};
+
 class Turn {
  public:
   Turn(ReleaseTurnPort& port, TurnResult result)
-      : port_(port), held_(result == TurnResult::Acquired || result == TurnResult::Abandoned) {}
+      : port_(port), held_(result != TurnResult::TimedOut) {}
   Turn(const Turn&) = delete;
   Turn& operator=(const Turn&) = delete;
   ~Turn() {
@@ -25,6 +46,7 @@ class Turn {
       guarded([&] { port_.EndTurn(); });
     }
   }
+  bool held() const { return held_; }
 
  private:
   ReleaseTurnPort& port_;
@@ -110,16 +132,45 @@ ReleaseExitCode RunReleaseWorker(std::span<const std::u16string> arguments,
     return ReleaseExitCode::NothingToDo;
   }
   const uint64_t started = ports.clock.Milliseconds();
-  ports.session.EnterBackgroundMode();
-  LastRelease record;
-  record.requested = ClampToDword(CutToTotalMemory(*asked, GetTotalPhysicalMemory(ports.system)));
+  const int64_t total = GetTotalPhysicalMemory(ports.system);
+  const int32_t own = CutToTotalMemory(*asked, total);
 
-  ReleaseExitCode code = ReleaseExitCode::GaveUpWaiting;
-  const TurnResult result = ports.turn.WaitForTurn(TurnWaitMilliseconds);
+  // 1. One worker waits per turn; any other hands its megabytes on to it and ends, so a flood of
+  // requests never piles up workers.
+  switch (ports.turn.TakeWaitingPlace()) {
+    case TurnPlace::Waiting:
+      break;
+    case TurnPlace::Occupied:
+      ports.turn.HandOn(static_cast<uint32_t>(own));
+      return ReleaseExitCode::HandedOn;
+    case TurnPlace::Unavailable:
+      return ReleaseExitCode::NoTurn;
+  }
+  WaitingPlace waiting(ports.turn);
+
+  // 2. A worker that finds the turn free is the first of a request; the chunks after it find it
+  // working or waiting, so the cool-down holds back whole requests only.
+  TurnResult result = ports.turn.WaitForTurn(0);
+  if (result != TurnResult::TimedOut &&
+      IsCoolingDown(ReadLastReleaseTime(ports.registry), ports.clock.UtcFileTime())) {
+    const Turn turn(ports.turn, result);
+    return ReleaseExitCode::CoolingDown;
+  }
+  ports.session.EnterBackgroundMode();
+  if (result == TurnResult::TimedOut) {
+    result = ports.turn.WaitForTurn(TurnWaitMilliseconds);
+  }
   // Recorded before the turn ends, so workers taking turns never write LastRelease at once.
   const Turn turn(ports.turn, result);
-  if (result != TurnResult::TimedOut) {
-    // Measured afresh: the workers before this one have already freed what they could.
+  // What was handed on while this one waited is its work too, cut as one request would be.
+  const int64_t handed = turn.held() ? waiting.Leave() : 0;
+  LastRelease record;
+  record.requested = ClampToDword(
+      CutToTotalMemory(static_cast<int32_t>(std::min<int64_t>(own + handed, INT32_MAX)), total));
+
+  ReleaseExitCode code = ReleaseExitCode::GaveUpWaiting;
+  if (turn.held()) {
+    // Measured afresh: the worker before this one has already freed what it could.
     const int64_t start = ReadAvailable(ports);
     const int64_t target = start + int64_t{record.requested} * Megabyte;
     const int64_t end = FreeMemory(ports, start, target, record);

@@ -11,9 +11,9 @@
 #include "worker/ReleaseExitCode.h"
 #include "worker/WorkerPorts.h"
 
-// Chunks of one request arrive in quick succession (ten for 9.6 GB), each waiting for the ones
-// before it at up to WorkDeadline each: room for them all, and still bounded.
-inline constexpr uint32_t TurnWaitMilliseconds = 90000;
+// Only one worker waits per turn, and the one ahead of it works for WorkDeadline after its idle
+// sample: room for that with a margin, and still bounded whatever the other one does.
+inline constexpr uint32_t TurnWaitMilliseconds = 20000;
 // How long one worker works once it has its turn.
 inline constexpr uint32_t WorkDeadlineMilliseconds = 8000;
 // Time between the two snapshots whose processor times tell which processes are idle.

@@ -66,17 +66,32 @@ class WorkerClockPort {
   virtual uint64_t UtcFileTime() = 0;  // now, FILETIME ticks
 };
 
+// A turn has two places: the one worker that works and the one that waits for it. Every other
+// worker hands its megabytes on to the waiting one and ends, so however many requests come, no
+// more than two workers of a turn are alive.
+enum class TurnPlace {
+  Waiting,      // this worker now holds the waiting place
+  Occupied,     // another worker holds it
+  Unavailable,  // the turn's objects could not be made, or others hold every name they may take
+};
+
 enum class TurnResult {
   Acquired,
-  Abandoned,    // its last holder ended without giving it back: ours now
-  TimedOut,     // still held by another worker when the wait ended
-  Unavailable,  // no mutex could be made: the worker works without waiting
+  Abandoned,  // its last holder ended without giving it back: ours now
+  TimedOut,   // still held by another worker when the wait ended
 };
 
 class ReleaseTurnPort {
  public:
   virtual ~ReleaseTurnPort() = default;
+  virtual TurnPlace TakeWaitingPlace() = 0;
+  // Adds to the megabytes that the waiting worker takes on; a sum that no longer fits 31 bits
+  // stays at the largest that does.
+  virtual void HandOn(uint32_t megabytes) = 0;
+  // Waits for the working place, holding the waiting one.
   virtual TurnResult WaitForTurn(uint32_t milliseconds) = 0;
+  // Gives the waiting place up; returns the megabytes handed on meanwhile, and clears them.
+  virtual uint32_t LeaveWaitingPlace() = 0;
   virtual void EndTurn() = 0;
 };
 

@@ -3,7 +3,7 @@
 
 #include "foundation/LauncherPort.h"
 
-// Starts companions with ShellExecuteW and shows help with HtmlHelpW. The HTML Help control is
+// Starts companions with ShellExecuteExW and shows help with HtmlHelpW. The HTML Help control is
 // bound on first use and stays loaded until the process ends.
 class Win32Launcher : public LauncherPort {
  public:

@@ -60,20 +60,65 @@ std::vector<AccessEntry> AccessEntries(PSECURITY_DESCRIPTOR descriptor) {
   return entries;
 }
 
-std::vector<AccessEntry> Win32FolderSecurity::FolderAccess(std::u16string_view folder) {
-  std::u16string path(folder);
-  // "C:\Tools\" names the folder as "C:\Tools" does; a drive's root keeps its delimiter.
-  if (path.size() > 3 && (path.back() == u'\\' || path.back() == u'/')) {
-    path.pop_back();
+namespace {
+
+// "C:\Tools\" names the folder as "C:\Tools" does; a drive's root keeps its delimiter.
+std::wstring PathName(std::u16string_view path) {
+  std::u16string name(path);
+  if (name.size() > 3 && (name.back() == u'\\' || name.back() == u'/')) {
+    name.pop_back();
   }
+  return Wide(name);
+}
+
+}  // namespace
+
+std::vector<AccessEntry> Win32FolderSecurity::FolderAccess(std::u16string_view folder) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  const std::wstring w_path = Wide(path);
   const DWORD error =
-      GetNamedSecurityInfoW(w_path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                            nullptr, nullptr, nullptr, &descriptor);
+      GetNamedSecurityInfoW(PathName(folder).c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                            nullptr, nullptr, nullptr, nullptr, &descriptor);
   const UniqueLocalMemory owner(descriptor);
   if (error != ERROR_SUCCESS) {
     ThrowSystemError(error);
   }
   return AccessEntries(descriptor);
+}
+
+std::optional<std::vector<AccessEntry>> Win32FolderSecurity::FileAccess(std::u16string_view file) {
+  if (GetFileAttributesW(PathName(file).c_str()) == INVALID_FILE_ATTRIBUTES &&
+      (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND)) {
+    return std::nullopt;
+  }
+  return FolderAccess(file);
+}
+
+std::optional<std::u16string> Win32FolderSecurity::Owner(std::u16string_view path) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  PSID sid = nullptr;
+  const DWORD error =
+      GetNamedSecurityInfoW(PathName(path).c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION,
+                            &sid, nullptr, nullptr, nullptr, &descriptor);
+  const UniqueLocalMemory owner(descriptor);
+  if (error != ERROR_SUCCESS) {
+    ThrowSystemError(error);
+  }
+  if (sid == nullptr) {
+    return std::nullopt;
+  }
+  return SidText(sid);
+}
+
+std::u16string Win32FolderSecurity::CurrentAccount() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+    ThrowSystemError(GetLastError());
+  }
+  const UniqueKernelHandle owned(token);
+  alignas(TOKEN_USER) BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE] = {};
+  DWORD size = 0;
+  if (!GetTokenInformation(token, TokenUser, buffer, sizeof(buffer), &size)) {
+    ThrowSystemError(GetLastError());
+  }
+  return SidText(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid);
 }

@@ -1,5 +1,5 @@
 #pragma once
-// A folder's access list, read from the file system.
+// Owners and access lists of the program folder and its files, read from the file system.
 #include <windows.h>
 
 #include "service/ProgramFolderAccess.h"
@@ -7,6 +7,9 @@
 class Win32FolderSecurity : public FolderSecurityPort {
  public:
   std::vector<AccessEntry> FolderAccess(std::u16string_view folder) override;
+  std::optional<std::vector<AccessEntry>> FileAccess(std::u16string_view file) override;
+  std::optional<std::u16string> Owner(std::u16string_view path) override;
+  std::u16string CurrentAccount() override;
 };
 
 // The entries of a security descriptor's DACL, in order; one entry granting everything to

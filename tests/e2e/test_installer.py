@@ -93,11 +93,8 @@ def users_aces():
 
 
 def built(program):
-    """The build's file that the installer puts in place: on this 64-bit prefix the shipped
-    installer installs the x86_64 release worker."""
-    if SHIPPED and program == "NimbelloDefrag":
-        return os.path.join(w.SOURCE, "build", "mingw-x86", "worker64", "bin", program + ".exe")
-    return w.shipped(program)
+    """The build's file that the installer puts in place."""
+    return w.installed_worker() if program == "NimbelloDefrag" else w.shipped(program)
 
 
 def service_config():

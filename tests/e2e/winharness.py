@@ -100,10 +100,18 @@ def helper(name):
     return os.path.join(HELPER_BIN, name + ".exe")
 
 
+def installed_worker():
+    """The release worker an installer puts in place on this 64-bit prefix: the x86_64 build that
+    the shipped tree makes for 64-bit Windows, beside the 32-bit programs."""
+    if SHIPPED_BIN != HELPER_BIN:
+        return os.path.join(SOURCE, "build", "mingw-x86", "worker64", "bin", "NimbelloDefrag.exe")
+    return shipped("NimbelloDefrag")
+
+
 def stage(name, shipped_programs=(), helpers=(), worker="standin"):
     """A fresh program folder under the build tree with the shipped programs and helpers in it.
-    worker: "standin" puts the logging stand-in there as NimbelloDefrag.exe, "real" the shipped
-    worker, None nothing. name may contain blanks, as "Program Files" does."""
+    worker: "standin" puts the logging stand-in there as NimbelloDefrag.exe, "real" the worker an
+    installer puts there, None nothing. name may contain blanks, as "Program Files" does."""
     folder = os.path.join(BUILD, "e2e", name)
     shutil.rmtree(folder, ignore_errors=True)
     os.makedirs(folder)
@@ -116,7 +124,7 @@ def stage(name, shipped_programs=(), helpers=(), worker="standin"):
     if worker == "standin":
         shutil.copy(helper("StandInWorker"), os.path.join(folder, "NimbelloDefrag.exe"))
     elif worker == "real":
-        shutil.copy(shipped("NimbelloDefrag"), folder)
+        shutil.copy(installed_worker(), folder)
     return folder
 
 

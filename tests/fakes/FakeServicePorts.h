@@ -395,10 +395,20 @@ class FakeFolderSecurity : public FolderSecurityPort {
   std::vector<AccessEntry> entries{{AccessEntry::Kind::Allow, 0x3, 0x1F01FF, u"S-1-5-18"},
                                    {AccessEntry::Kind::Allow, 0x3, 0x1200A9, u"S-1-5-32-545"}};
   std::vector<std::u16string> asked;
+  std::optional<std::vector<AccessEntry>> workerEntries;  // the worker file's; nothing: no file
+  std::optional<std::u16string> owner = u"S-1-5-32-544", workerOwner = u"S-1-5-32-544";
+  std::u16string account = u"S-1-5-21-1-2-3-500";
   std::vector<AccessEntry> FolderAccess(std::u16string_view folder) override {
     asked.emplace_back(folder);
     return entries;
   }
+  std::optional<std::vector<AccessEntry>> FileAccess(std::u16string_view) override {
+    return workerEntries;
+  }
+  std::optional<std::u16string> Owner(std::u16string_view path) override {
+    return path.ends_with(u".exe") ? workerOwner : owner;
+  }
+  std::u16string CurrentAccount() override { return account; }
 };
 
 // Registered event sources: name and message file.

@@ -30,13 +30,18 @@ class FakeWorkerMachine : public ProcessSnapshotPort,
                            Privilege::ProfileSingleProcess};
   uint64_t trimCost = 10;  // ms per trim
   int64_t modifiedBytes = 0;
-  TurnResult turnResult = TurnResult::Acquired;
+  TurnPlace place = TurnPlace::Waiting;
+  TurnResult turnAtOnce = TurnResult::Acquired;  // no other worker works
+  TurnResult turnLater = TurnResult::Acquired;
+  uint32_t handedOnMeanwhile = 0;
   uint32_t selfId = 1000;
   std::optional<uint32_t> foreground;
 
   // What happened.
   std::vector<uint32_t> trimmed;
-  int snapshots = 0, fileCacheTrims = 0, flushes = 0, turnsEnded = 0, backgrounds = 0;
+  int snapshots = 0, fileCacheTrims = 0, flushes = 0, turnsEnded = 0, placesLeft = 0,
+      backgrounds = 0;
+  uint32_t handedOn = 0;
   uint64_t now = 5000;
 
   std::optional<std::vector<ProcessRecord>> TakeSnapshot() override {
@@ -70,7 +75,15 @@ class FakeWorkerMachine : public ProcessSnapshotPort,
   uint64_t Milliseconds() override { return now; }
   void Sleep(uint32_t milliseconds) override { now += milliseconds; }
   uint64_t UtcFileTime() override { return 133000000000000000ull; }
-  TurnResult WaitForTurn(uint32_t) override { return turnResult; }
+  TurnPlace TakeWaitingPlace() override { return place; }
+  void HandOn(uint32_t megabytes) override { handedOn += megabytes; }
+  TurnResult WaitForTurn(uint32_t milliseconds) override {
+    return milliseconds == 0 ? turnAtOnce : turnLater;
+  }
+  uint32_t LeaveWaitingPlace() override {
+    ++placesLeft;
+    return handedOnMeanwhile;
+  }
   void EndTurn() override { ++turnsEnded; }
   uint32_t CurrentProcessId() override { return selfId; }
   std::optional<uint32_t> ForegroundProcessId() override { return foreground; }

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include "foundation/Text.h"
+#include "tests/fakes/FakeServicePorts.h"
+
 namespace {
 
 constexpr auto A = AccessEntry::Kind::Allow;
@@ -52,6 +55,42 @@ TEST(ProgramFolderAccess, BroadGroupsThatMayChangeTheFolderOrItsFiles) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(BroadGroupsMayChange(c.dacl), c.mayChange) << c.name;
+  }
+}
+
+// The folder's owner and the worker file's owner and DACL judged with the folder's DACL (Program
+// Files' in the fake). The installer runs as an administrator's own account.
+TEST(ProgramFolderAccess, OwnersAndTheWorkerFile) {
+  const std::u16string Installer = u"S-1-5-21-1-2-3-500", User = u"S-1-5-21-1-2-3-1001", No;
+  const std::vector<AccessEntry> everyoneWrites = {{A, 0, 0x1301BF, WD}};
+  struct Case {
+    std::u16string owner, workerOwner;  // empty: none
+    bool worker, plantedWritable;       // a worker file; one that Everyone may write
+    bool mayChange;
+  };
+  // clang-format off
+  const Case cases[] = {
+      {BA, BA, false, false, false}, {SY, BA, false, false, false}, {Installer, BA, false, false, false},
+      {u"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464", BA, false, false, false},
+      {User, BA, false, false, true}, {BU, BA, false, false, true}, {No, BA, false, false, true},
+      {u"S-1-5-18-7", BA, false, false, true},
+      {BA, BA, true, false, false}, {BA, BA, true, true, true}, {BA, User, true, false, true},
+      {BA, No, true, false, true},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    FakeFolderSecurity folders;
+    folders.account = Installer;
+    const auto sid = [](const std::u16string& s) {
+      return s.empty() ? std::nullopt : std::optional(s);
+    };
+    folders.owner = sid(c.owner);
+    folders.workerOwner = sid(c.workerOwner);
+    if (c.worker) {
+      folders.workerEntries = c.plantedWritable ? everyoneWrites : folders.entries;
+    }
+    EXPECT_EQ(UsersMayChangeProgramFolder(folders, u"C:\\Nimbello\\"), c.mayChange)
+        << ToUtf8(c.owner) << " " << ToUtf8(c.workerOwner) << " " << c.worker;
   }
 }
 

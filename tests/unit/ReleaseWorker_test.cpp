@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <climits>
 #include <functional>
 #include <set>
 
@@ -9,6 +11,7 @@
 #include "foundation/Text.h"
 #include "worker/ReleaseArgument.h"
 #include "worker/ReleasePlanner.h"
+#include "worker/ReleaseTurnOwner.h"
 #include "tests/fakes/FakeWorkerPorts.h"
 
 namespace {
@@ -98,6 +101,19 @@ TEST(ReleasePlanner, StopsAtTargetBeforeDeadline) {
   EXPECT_EQ(ShouldStop(99, 100, 7999, 8000), StopReason::None);
 }
 
+void SixIdleProcesses(FakeWorkerMachine& m) {
+  m.system.SetMemory(4096 * MB, 0);
+  for (uint32_t id = 16; id >= 11; --id) {
+    m.before.push_back(Process(id, u"app.exe", 100));
+  }
+  m.after = m.before;
+}
+
+int32_t Recorded(FakeWorkerMachine& m, std::u16string_view name) {
+  return CustomRegistry(m.registry)
+      .ReadSettingInteger(Constants::SettingsRoot, Constants::LastReleaseKey, name, -1);
+}
+
 // The release worker's run over the fake machine: six idle processes of 100 MB (ids 11..16), 4 GB
 // in all, every privilege held, a trim costing 10 ms.
 TEST(ReleaseWorker, RunsUntilTargetOrDeadline) {
@@ -126,10 +142,11 @@ TEST(ReleaseWorker, RunsUntilTargetOrDeadline) {
        [&](M m) { still(m); m.held.clear(); m.modifiedBytes = 400 * MB; }, Partial, all, 0, 0, 0, 400},
       {"processes that cannot be opened", u"400", [](M m) { m.unopenable = {12, 13}; },
        Reached, {11, 14, 15, 16}, 0, 0, 400, 400},
-      {"abandoned turn", u"400", [](M m) { m.turnResult = TurnResult::Abandoned; },
+      {"abandoned turn", u"400", [](M m) { m.turnAtOnce = TurnResult::Abandoned; },
        Reached, {11, 12, 13, 14}, 0, 0, 400, 400},
       {"cut to the total", u"+100000", still, Partial, all, 1, 0, 0, 4096},
-      {"gave up waiting", u"400", [](M m) { m.turnResult = TurnResult::TimedOut; },
+      {"gave up waiting", u"400",
+       [](M m) { m.turnAtOnce = m.turnLater = TurnResult::TimedOut; },
        GaveUpWaiting, {}, 0, 0, 0, 400},
       {"junk", u"12a", [](M) {}, NothingToDo, {}, 0, 0, -1, -1},
       {"zero", u"0", [](M) {}, NothingToDo, {}, 0, 0, -1, -1},
@@ -138,26 +155,94 @@ TEST(ReleaseWorker, RunsUntilTargetOrDeadline) {
   // clang-format on
   for (const auto& c : cases) {
     FakeWorkerMachine m;
-    m.system.SetMemory(4096 * MB, 0);
-    for (uint32_t id = 16; id >= 11; --id) {
-      m.before.push_back(Process(id, u"app.exe", 100));
-    }
-    m.after = m.before;
+    SixIdleProcesses(m);
     c.setUp(m);
     const std::u16string args[] = {c.argument};
     EXPECT_EQ(RunReleaseWorker(args, m.Ports()), c.code) << c.what;
     EXPECT_EQ(m.trimmed, c.trimmed) << c.what;
     EXPECT_EQ(m.fileCacheTrims, c.fileCacheTrims) << c.what;
     EXPECT_EQ(m.flushes, c.flushes) << c.what;
-    const CustomRegistry settings(m.registry);
-    const auto recorded = [&](std::u16string_view name) {
-      return settings.ReadSettingInteger(Constants::SettingsRoot, Constants::LastReleaseKey, name,
-                                         -1);
-    };
-    EXPECT_EQ(recorded(Constants::LastReleaseFreed), c.freed) << c.what;
-    EXPECT_EQ(recorded(Constants::LastReleaseRequested), c.requested) << c.what;
+    EXPECT_EQ(Recorded(m, Constants::LastReleaseFreed), c.freed) << c.what;
+    EXPECT_EQ(Recorded(m, Constants::LastReleaseRequested), c.requested) << c.what;
     EXPECT_EQ(m.turnsEnded, c.code == Reached || c.code == Partial ? 1 : 0) << c.what;
     EXPECT_EQ(m.backgrounds, c.code == NothingToDo ? 0 : 1) << c.what;
+  }
+}
+
+// However many workers start, one works and one waits; the waiting one works toward what the
+// others handed on; one that finds the turn free within 30 s of the last run's end does nothing.
+// LastRelease's Time is whatever a user may have written, as seconds before the fake's now.
+TEST(ReleaseWorker, BoundedAndCooledDown) {
+  constexpr int64_t Second = 10'000'000, None = INT64_MIN;
+  struct Case {
+    const char* what;
+    std::u16string argument;
+    TurnPlace place;
+    bool turnFree;
+    int64_t lastEndedAgo;  // in FILETIME ticks; None: no Time; negative: in the future
+    uint32_t handedOnMeanwhile;
+    ReleaseExitCode code;
+    size_t trims;
+    uint32_t handedOn;
+    int32_t requested;  // recorded, -1: nothing
+  };
+  constexpr auto W = TurnPlace::Waiting;
+  using enum ReleaseExitCode;
+  // clang-format off
+  const Case cases[] = {
+      {"another waits: hand on", u"300", TurnPlace::Occupied, true, None, 0, HandedOn, 0, 300, -1},
+      {"hand on at most the total", u"100000", TurnPlace::Occupied, true, None, 0, HandedOn, 0, 4096, -1},
+      {"no turn to join", u"300", TurnPlace::Unavailable, true, None, 0, NoTurn, 0, 0, -1},
+      {"ended 10 s ago", u"400", W, true, 10 * Second, 0, CoolingDown, 0, 0, -1},
+      {"ended 29.9 s ago", u"400", W, true, 299 * Second / 10, 0, CoolingDown, 0, 0, -1},
+      {"ended 30 s ago", u"400", W, true, 30 * Second, 0, Reached, 4, 0, 400},
+      {"a Time in the future is none", u"400", W, true, -3650 * 86400 * Second, 0, Reached, 4, 0, 400},
+      {"a later chunk of a request waits", u"400", W, false, Second, 0, Reached, 4, 0, 400},
+      {"works toward what was handed on", u"100", W, true, None, 300, Reached, 4, 0, 400},
+      {"the sum cut to the total", u"1024", W, true, None, 0x7FFFFFFF, Partial, 6, 0, 4096},
+  };
+  // clang-format on
+  for (const auto& c : cases) {
+    FakeWorkerMachine m;
+    SixIdleProcesses(m);
+    m.place = c.place;
+    m.turnAtOnce = c.turnFree ? TurnResult::Acquired : TurnResult::TimedOut;
+    m.handedOnMeanwhile = c.handedOnMeanwhile;
+    if (c.lastEndedAgo != None) {
+      const uint64_t time = m.UtcFileTime() - static_cast<uint64_t>(c.lastEndedAgo);
+      std::array<std::byte, 8> bytes{};
+      for (size_t i = 0; i < 8; ++i) {
+        bytes[i] = static_cast<std::byte>(time >> (8 * i));
+      }
+      m.registry.SetValue(Constants::SettingsRoot, Constants::LastReleaseKey,
+                          Constants::LastReleaseTime, RegType::Qword, bytes);
+    }
+    const std::u16string args[] = {c.argument};
+    EXPECT_EQ(RunReleaseWorker(args, m.Ports()), c.code) << c.what;
+    EXPECT_EQ(m.trimmed.size(), c.trims) << c.what;
+    EXPECT_EQ(m.handedOn, c.handedOn) << c.what;
+    EXPECT_EQ(Recorded(m, Constants::LastReleaseRequested), c.requested) << c.what;
+    // Every place taken is given back.
+    EXPECT_EQ(m.placesLeft, c.place == W ? 1 : 0) << c.what;
+    EXPECT_EQ(m.turnsEnded, c.place == W ? 1 : 0) << c.what;
+  }
+}
+
+// Only objects that a standard user cannot have made belong to a privileged worker's turn.
+TEST(ReleaseTurnOwner, SystemOrAdministratorsOnly) {
+  const std::pair<std::optional<std::u16string_view>, bool> rows[] = {
+      {u"S-1-5-18", true},
+      {u"S-1-5-32-544", true},
+      {u"S-1-5-21-1-2-3-1001", false},
+      {u"S-1-5-32-545", false},
+      {u"S-1-1-0", false},
+      {u"S-1-5-19", false},
+      {u"S-1-5-18-1", false},
+      {u"", false},
+      {std::nullopt, false},
+  };
+  for (const auto& [owner, accepted] : rows) {
+    EXPECT_EQ(IsTurnOwner(owner), accepted) << (owner ? ToUtf8(std::u16string(*owner)) : "none");
   }
 }
 

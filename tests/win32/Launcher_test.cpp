@@ -1,4 +1,4 @@
-// Release requests that really start a stand-in release worker through ShellExecuteW.
+// Release requests that really start a stand-in release worker through ShellExecuteExW.
 #include <windows.h>
 
 #include <gtest/gtest.h>

@@ -109,7 +109,14 @@ TEST(Win32SystemMessages, MessagesOfKnownCodes) {
 TEST(Win32FolderSecurity, FoldersThatUsersCanChange) {
   // The folder Wine makes (SYSTEM and the user full, Everyone read) passes.
   Win32FolderSecurity folders;
-  EXPECT_FALSE(BroadGroupsMayChange(folders.FolderAccess(FromWide(wine_test::ProgramFolder()))));
+  const std::u16string here = FromWide(wine_test::ProgramFolder());
+  EXPECT_FALSE(BroadGroupsMayChange(folders.FolderAccess(here)));
+  // Wine keeps no file owners: every folder is the Wine user's, the account everything runs as.
+  EXPECT_EQ(folders.Owner(here), folders.CurrentAccount());
+  EXPECT_TRUE(folders.CurrentAccount().starts_with(u"S-1-5-21-"));
+  EXPECT_EQ(folders.FileAccess(here + u"no such worker.exe"), std::nullopt);
+  EXPECT_TRUE(folders.FileAccess(here + u"StandInWorker.exe"));
+  EXPECT_FALSE(UsersMayChangeProgramFolder(folders, here));
   // Descriptors as SDDL: a folder made under C:\ inherits "Authenticated Users: Modify".
   const std::pair<const wchar_t*, bool> cases[] = {
       {L"D:(A;OICI;FA;;;SY)(A;OICI;FA;;;S-1-5-21-0-0-0-1000)(A;OICI;0x1200a9;;;WD)", false},

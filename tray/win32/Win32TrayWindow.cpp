@@ -91,7 +91,13 @@ void Win32TrayWindow::SetWindowTitle(std::u16string_view title) {
 }
 
 bool Win32TrayWindow::RegisterHotKey(int32_t id, uint32_t modifiers, uint32_t virtualKey) {
-  return ::RegisterHotKey(window_.get(), id, modifiers, virtualKey) != FALSE;
+  // A held key repeats about 30 times a second, and each repeat would be a whole release request:
+  // only the press counts. Windows before 7 refuse MOD_NOREPEAT; they get the key as it was.
+  if (::RegisterHotKey(window_.get(), id, modifiers | MOD_NOREPEAT, virtualKey)) {
+    return true;
+  }
+  return GetLastError() != ERROR_HOTKEY_ALREADY_REGISTERED &&
+         ::RegisterHotKey(window_.get(), id, modifiers, virtualKey) != FALSE;
 }
 
 bool Win32TrayWindow::UnregisterHotKey(int32_t id) {
