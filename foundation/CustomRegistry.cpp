@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "foundation/Guard.h"
+#include "foundation/LittleEndian.h"
 #include "foundation/Text.h"
 
 namespace {
@@ -15,41 +16,33 @@ constexpr size_t InlineStringBytes = 512;
 // A value that keeps growing while we read it is given up after a few tries, not chased forever.
 constexpr int StringReadAttempts = 4;
 
-// A number of type `type` stored in at most `width` bytes, little-endian.
+// How a number's stored size is judged: the settings take any size up to the type's, a record
+// whose writer always writes whole values takes exactly that size.
+enum class Width { AtMost, Exactly };
+
+// A number of type `type` stored in `width` bytes (or fewer, where allowed), little-endian.
 bool ReadNumber(RegistryPort& port, RegistryRoot root, std::u16string_view path,
-                std::u16string_view name, uint32_t type, uint32_t width, uint64_t& out) {
+                std::u16string_view name, uint32_t type, uint32_t width, Width rule,
+                uint64_t& out) {
   // Room for more than the width, so a longer value is seen as one and refused.
   std::array<std::byte, 16> buffer{};
   const RegistryQuery q = port.QueryValue(root, path, name, buffer);
-  if (q.status != RegistryQuery::Status::Ok || q.type != type || q.size > width) {
+  if (q.status != RegistryQuery::Status::Ok || q.type != type || q.size > width ||
+      (rule == Width::Exactly && q.size != width)) {
     return false;
   }
-  uint64_t v = 0;
-  for (uint32_t i = 0; i < q.size; ++i) {
-    v |= static_cast<uint64_t>(std::to_integer<uint8_t>(buffer[i])) << (8 * i);
-  }
-  out = v;
+  out = ReadLittleEndian(buffer.data(), q.size);
   return true;
 }
 
 bool ReadDword(RegistryPort& port, RegistryRoot root, std::u16string_view path,
                std::u16string_view name, int32_t& out) {
   uint64_t v = 0;
-  if (!ReadNumber(port, root, path, name, RegType::Dword, 4, v)) {
+  if (!ReadNumber(port, root, path, name, RegType::Dword, 4, Width::AtMost, v)) {
     return false;
   }
   out = static_cast<int32_t>(static_cast<uint32_t>(v));
   return true;
-}
-
-// Registry numbers are stored little-endian, whatever the host.
-template <size_t N>
-std::array<std::byte, N> LittleEndian(uint64_t value) {
-  std::array<std::byte, N> bytes{};
-  for (size_t i = 0; i < N; ++i) {
-    bytes[i] = static_cast<std::byte>((value >> (8 * i)) & 0xFF);
-  }
-  return bytes;
 }
 
 // A port that reports more bytes than the buffer it was given must not make the decoder read past
@@ -114,8 +107,21 @@ int64_t CustomRegistry::ReadSettingQword(RegistryRoot root, std::u16string_view 
                                          std::u16string_view name, int64_t fallback) const {
   return guarded_or(fallback, [&] {
     uint64_t v = 0;
-    return ReadNumber(port_, root, path, name, RegType::Qword, 8, v) ? static_cast<int64_t>(v)
-                                                                     : fallback;
+    return ReadNumber(port_, root, path, name, RegType::Qword, 8, Width::AtMost, v)
+               ? static_cast<int64_t>(v)
+               : fallback;
+  });
+}
+
+std::optional<uint64_t> CustomRegistry::ReadExactNumber(RegistryRoot root, std::u16string_view path,
+                                                        std::u16string_view name,
+                                                        uint32_t type) const {
+  return guarded_or(std::optional<uint64_t>(), [&]() -> std::optional<uint64_t> {
+    const uint32_t width = type == RegType::Qword ? 8 : 4;
+    uint64_t v = 0;
+    return ReadNumber(port_, root, path, name, type, width, Width::Exactly, v)
+               ? std::optional<uint64_t>(v)
+               : std::nullopt;
   });
 }
 
@@ -159,13 +165,13 @@ bool CustomRegistry::TryWriteSettingInteger(RegistryRoot root, std::u16string_vi
                                             std::u16string_view name, int32_t value) const {
   return guarded_or(false, [&] {
     return port_.SetValue(root, path, name, RegType::Dword,
-                          LittleEndian<4>(static_cast<uint32_t>(value)));
+                          LittleEndianBytes<4>(static_cast<uint32_t>(value)));
   });
 }
 
 bool CustomRegistry::TryWriteSettingQword(RegistryRoot root, std::u16string_view path,
                                           std::u16string_view name, uint64_t value) const {
   return guarded_or(false, [&] {
-    return port_.SetValue(root, path, name, RegType::Qword, LittleEndian<8>(value));
+    return port_.SetValue(root, path, name, RegType::Qword, LittleEndianBytes<8>(value));
   });
 }

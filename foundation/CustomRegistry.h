@@ -5,6 +5,7 @@
 // must tell its user about a refused write uses the TryWrite operations, which say whether Windows
 // took the value; the absorbing writes are those with the answer dropped.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,10 @@ class CustomRegistry {
   // A 64-bit number: REG_QWORD of at most 8 bytes.
   int64_t ReadSettingQword(RegistryRoot root, std::u16string_view path, std::u16string_view name,
                            int64_t fallback) const;
+  // A number of a record whose writer always writes whole values: REG_DWORD of exactly 4 bytes or
+  // REG_QWORD of exactly 8, else nothing.
+  std::optional<uint64_t> ReadExactNumber(RegistryRoot root, std::u16string_view path,
+                                          std::u16string_view name, uint32_t type) const;
   // A boolean: as an integer, true when not 0.
   bool ReadSettingBool(RegistryRoot root, std::u16string_view path, std::u16string_view name,
                        bool fallback) const;

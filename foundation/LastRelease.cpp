@@ -1,6 +1,5 @@
 #include "foundation/LastRelease.h"
 
-#include <array>
 #include <string_view>
 
 #include "foundation/Constants.h"
@@ -12,22 +11,6 @@ namespace {
 
 // A worker waits at most 90 s for its turn and works about 8 s: ten minutes is beyond any run.
 constexpr uint32_t LongestRunMilliseconds = 600000;
-
-// The value's little-endian number when it has exactly the type and size given.
-std::optional<uint64_t> ReadNumber(RegistryPort& registry, std::u16string_view name, uint32_t type,
-                                   uint32_t size) {
-  std::array<std::byte, 16> buffer{};
-  const RegistryQuery q =
-      registry.QueryValue(Constants::SettingsRoot, Constants::LastReleaseKey, name, buffer);
-  if (q.status != RegistryQuery::Status::Ok || q.type != type || q.size != size) {
-    return std::nullopt;
-  }
-  uint64_t v = 0;
-  for (uint32_t i = 0; i < size; ++i) {
-    v |= static_cast<uint64_t>(std::to_integer<uint8_t>(buffer[i])) << (8 * i);
-  }
-  return v;
-}
 
 }  // namespace
 
@@ -49,12 +32,16 @@ void RecordLastRelease(RegistryPort& registry, const LastRelease& outcome) {
 std::optional<LastRelease> ReadLastRelease(RegistryPort& registry, uint64_t nowFileTime,
                                            int64_t totalBytes) {
   return guarded_or(std::optional<LastRelease>(), [&]() -> std::optional<LastRelease> {
-    const auto requested = ReadNumber(registry, Constants::LastReleaseRequested, RegType::Dword, 4);
-    const auto freed = ReadNumber(registry, Constants::LastReleaseFreed, RegType::Dword, 4);
-    const auto ms = ReadNumber(registry, Constants::LastReleaseMilliseconds, RegType::Dword, 4);
-    const auto time = ReadNumber(registry, Constants::LastReleaseTime, RegType::Qword, 8);
-    const auto trimmed = ReadNumber(registry, Constants::LastReleaseTrimmed, RegType::Dword, 4);
-    const auto refused = ReadNumber(registry, Constants::LastReleaseRefused, RegType::Dword, 4);
+    const CustomRegistry store(registry);
+    const auto read = [&](std::u16string_view name, uint32_t type) {
+      return store.ReadExactNumber(Constants::SettingsRoot, Constants::LastReleaseKey, name, type);
+    };
+    const auto requested = read(Constants::LastReleaseRequested, RegType::Dword);
+    const auto freed = read(Constants::LastReleaseFreed, RegType::Dword);
+    const auto ms = read(Constants::LastReleaseMilliseconds, RegType::Dword);
+    const auto time = read(Constants::LastReleaseTime, RegType::Qword);
+    const auto trimmed = read(Constants::LastReleaseTrimmed, RegType::Dword);
+    const auto refused = read(Constants::LastReleaseRefused, RegType::Dword);
     if (!requested || !freed || !ms || !time || !trimmed || !refused) {
       return std::nullopt;
     }

@@ -5,7 +5,12 @@
 !define PROCESS_QUERY_LIMITED_INFORMATION 0x1000
 !define TOKEN_DUPLICATE 0x0002
 !define TOKEN_QUERY 0x0008
-!define MAXIMUM_ALLOWED 0x02000000
+; What starting the applet with its user's token uses: CreateProcessAsUserW and
+; CreateProcessWithTokenW want query, duplicate and assign-primary, CreateEnvironmentBlock query and
+; duplicate; adjust-default and adjust-session-id let Windows fit the primary token to its session.
+; 0x0001 TOKEN_ASSIGN_PRIMARY | 0x0002 TOKEN_DUPLICATE | 0x0008 TOKEN_QUERY |
+; 0x0080 TOKEN_ADJUST_DEFAULT | 0x0100 TOKEN_ADJUST_SESSIONID
+!define NIMBELLO_APPLET_TOKEN_RIGHTS 0x018B
 !define SecurityImpersonation 2
 !define TokenPrimary 1
 !define TokenSessionId 12
@@ -157,7 +162,7 @@ Function NimbelloNoteApplets
           System::Call 'advapi32::OpenProcessToken(p r6, i ${TOKEN_DUPLICATE}|${TOKEN_QUERY}, \
               *p .r7) i .r2'
           ${If} $2 != 0
-            System::Call 'advapi32::DuplicateTokenEx(p r7, i ${MAXIMUM_ALLOWED}, p 0, \
+            System::Call 'advapi32::DuplicateTokenEx(p r7, i ${NIMBELLO_APPLET_TOKEN_RIGHTS}, p 0, \
                 i ${SecurityImpersonation}, i ${TokenPrimary}, *p .r5) i .r2'
             ${If} $2 != 0
               DetailPrint "Noted the applet of process $5 to start it again"

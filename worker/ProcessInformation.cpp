@@ -1,18 +1,11 @@
 #include "worker/ProcessInformation.h"
 
+#include "foundation/LittleEndian.h"
+
 namespace {
 
-// Little-endian, as every Windows target is.
-uint64_t ReadUnsigned(const std::byte* at, size_t bytes) {
-  uint64_t value = 0;
-  for (size_t i = 0; i < bytes; ++i) {
-    value |= uint64_t{std::to_integer<uint8_t>(at[i])} << (8 * i);
-  }
-  return value;
-}
-
 int64_t ReadInt64(const std::byte* at) {
-  return static_cast<int64_t>(ReadUnsigned(at, 8));
+  return static_cast<int64_t>(ReadLittleEndian(at, 8));
 }
 
 }  // namespace
@@ -27,27 +20,27 @@ std::vector<ProcessRecord> DecodeProcessRecords(std::span<const std::byte> answe
   while (size - at >= layout.fixedSize) {
     const std::byte* r = answer.data() + at;
     ProcessRecord p;
-    p.id = static_cast<uint32_t>(ReadUnsigned(r + layout.processId, pointer));
-    p.parentId = static_cast<uint32_t>(ReadUnsigned(r + layout.parentId, pointer));
+    p.id = static_cast<uint32_t>(ReadLittleEndian(r + layout.processId, pointer));
+    p.parentId = static_cast<uint32_t>(ReadLittleEndian(r + layout.parentId, pointer));
     p.creationTime = ReadInt64(r + layout.createTime);
     // Wrapped, never overflowed: times near the limit are corrupt anyway.
     p.processorTime = static_cast<int64_t>(static_cast<uint64_t>(ReadInt64(r + layout.userTime)) +
                                            static_cast<uint64_t>(ReadInt64(r + layout.kernelTime)));
-    p.workingSet = ReadUnsigned(r + layout.workingSet, pointer);
-    p.basePriority = static_cast<int32_t>(ReadUnsigned(r + layout.basePriority, 4));
-    const size_t nameBytes = ReadUnsigned(r + layout.imageNameLength, 2) & ~size_t{1};
-    const uint64_t name = ReadUnsigned(r + layout.imageNameBuffer, pointer);
+    p.workingSet = ReadLittleEndian(r + layout.workingSet, pointer);
+    p.basePriority = static_cast<int32_t>(ReadLittleEndian(r + layout.basePriority, 4));
+    const size_t nameBytes = ReadLittleEndian(r + layout.imageNameLength, 2) & ~size_t{1};
+    const uint64_t name = ReadLittleEndian(r + layout.imageNameBuffer, pointer);
     // The name lies in the same answer; one that does not is left empty rather than trusted.
     if (name >= answerAddress && name - answerAddress <= size &&
         nameBytes <= size - (name - answerAddress)) {
       const std::byte* text = answer.data() + (name - answerAddress);
       p.name.resize(nameBytes / 2);
       for (size_t i = 0; i < p.name.size(); ++i) {
-        p.name[i] = static_cast<char16_t>(ReadUnsigned(text + 2 * i, 2));
+        p.name[i] = static_cast<char16_t>(ReadLittleEndian(text + 2 * i, 2));
       }
     }
     records.push_back(std::move(p));
-    const uint64_t next = ReadUnsigned(r, 4);
+    const uint64_t next = ReadLittleEndian(r, 4);
     if (next < layout.fixedSize || next > size - at) {
       break;
     }

@@ -110,14 +110,13 @@ std::optional<std::u16string> Win32FolderSecurity::Owner(std::u16string_view pat
 }
 
 std::u16string Win32FolderSecurity::CurrentAccount() {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+  UniqueKernelHandle token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) {
     ThrowSystemError(GetLastError());
   }
-  const UniqueKernelHandle owned(token);
   alignas(TOKEN_USER) BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE] = {};
   DWORD size = 0;
-  if (!GetTokenInformation(token, TokenUser, buffer, sizeof(buffer), &size)) {
+  if (!GetTokenInformation(token.get(), TokenUser, buffer, sizeof(buffer), &size)) {
     ThrowSystemError(GetLastError());
   }
   return SidText(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid);
