@@ -17,10 +17,9 @@ import shutil
 import winharness as w
 
 SHIPPED = w.SHIPPED_BIN != w.HELPER_BIN
-INSTALLER = (os.path.join(w.SOURCE, "build", "mingw-x86", "package", "Nimbello-6.0.0.0-win32.exe")
-             if SHIPPED else os.path.join(w.BUILD, "package", "Nimbello-6.0.0.0-win64-test.exe"))
+INSTALLER = w.INSTALLER
 VIEW = 32 if SHIPPED else 64  # the installer's own entries, in the view natural to its bitness
-WIN_FOLDER = r"C:\Program Files (x86)\Nimbello" if SHIPPED else r"C:\Program Files\Nimbello"
+WIN_FOLDER = w.INSTALLED
 DRIVE_C = os.path.join(w.ENV["WINEPREFIX"], "drive_c")
 OTHER_WIN_FOLDER = r"C:\Apps\Nimbello Elsewhere"
 
@@ -35,8 +34,7 @@ START_MENU = os.path.join(DRIVE_C, "ProgramData", "Microsoft", "Windows", "Start
 PROGRAMS = [p for p in ("NimbelloService", "NimbelloTray", "NimbelloDefrag", "Nimbello",
                         "NimbelloUpdate")
             if os.path.exists(w.shipped(p))]
-# Shortcuts make no menu entries on the Linux desktop.
-ENV = {"WINEDLLOVERRIDES": w.ENV["WINEDLLOVERRIDES"].rstrip("=") + ",winemenubuilder.exe="}
+ENV = w.INSTALLER_ENV
 BLOCKER = "NimbelloBlocker"
 run_key = w.Registry(r"HKLM\Software\Microsoft\Windows\CurrentVersion\Run", VIEW)
 entry = w.Registry(r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\NimbelloSetup", VIEW)
@@ -44,16 +42,7 @@ settings = w.Registry()
 KEPT = [("MemoryFree", "REG_DWORD", 55, "0x37"), ("BarColor", "REG_SZ", "clRed", "clRed")]
 
 
-def install(*args):
-    """The installer's exit code. It runs without pipes to wait on: under Wine the applet that it
-    starts again keeps the installer's standard files open long after the installer ended."""
-    process = w.start(INSTALLER, "/S", *args, env=ENV)
-    code = w.wait_exit(process, 120)
-    if code is None:
-        w.stop(process)
-        raise w.Hung("the installer did not end within 120 s; its processes: %s" % w.end_hung(
-            os.path.basename(INSTALLER)))
-    return code
+install = w.run_installer
 
 
 # Everything an install creates under HKLM besides the Run value, looked for in both views.

@@ -13,13 +13,10 @@ import shutil
 import winharness as w
 
 SHIPPED = w.SHIPPED_BIN != w.HELPER_BIN
-INSTALLER = (os.path.join(w.SOURCE, "build", "mingw-x86", "package", "Nimbello-6.0.0.0-win32.exe")
-             if SHIPPED else os.path.join(w.BUILD, "package", "Nimbello-6.0.0.0-win64-test.exe"))
 VIEW = 32 if SHIPPED else 64
 WIN_FOLDER = r"C:\NimbelloPlanted"
 FOLDER = os.path.join(w.ENV["WINEPREFIX"], "drive_c", "NimbelloPlanted")
 WORKER = os.path.join(FOLDER, "NimbelloDefrag.exe")
-ENV = {"WINEDLLOVERRIDES": w.ENV["WINEDLLOVERRIDES"].rstrip("=") + ",winemenubuilder.exe="}
 run_key = w.Registry(r"HKLM\Software\Microsoft\Windows\CurrentVersion\Run", VIEW)
 entry = w.Registry(r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\NimbelloSetup", VIEW)
 START_MENU = os.path.join(w.ENV["WINEPREFIX"], "drive_c", "ProgramData", "Microsoft", "Windows",
@@ -46,8 +43,6 @@ def clean():
 
 
 def main():
-    if not os.path.exists(INSTALLER):
-        raise w.SetupError("no installer %s: build it first" % INSTALLER)
     clean()
     os.makedirs(FOLDER)
     with open(WORKER, "wb") as f:
@@ -58,7 +53,7 @@ def main():
     if not all(everyone_writes(s) for s in before):
         raise w.SetupError("the planted folder and file do not show Everyone's write: %r" % (before,))
 
-    rc = w.wine(INSTALLER, "/S", "/D=" + WIN_FOLDER, timeout=120, env=ENV)[0]
+    rc = w.run_installer("/D=" + WIN_FOLDER)
     w.check(rc == 0, "install into the folder made beforehand exits with 0 (%d)" % rc)
     w.check(filecmp.cmp(WORKER, w.installed_worker(), shallow=False),
             "the planted NimbelloDefrag.exe was replaced by the product's")

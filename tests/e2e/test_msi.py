@@ -29,7 +29,7 @@ FOLDER = os.path.join(DRIVE_C, *WIN_FOLDER[3:].split("\\"))
 START_MENUS = [os.path.join(DRIVE_C, *p.split("/"), "Microsoft", "Windows", "Start Menu",
                             "Programs", "Nimbello")
                for p in ("ProgramData", "users/%s/AppData/Roaming" % getpass.getuser())]
-ENV = {"WINEDLLOVERRIDES": w.ENV["WINEDLLOVERRIDES"].rstrip("=") + ",winemenubuilder.exe="}
+ENV = w.INSTALLER_ENV
 UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
 run_key = w.Registry(r"HKLM\Software\Microsoft\Windows\CurrentVersion\Run")
 event_source = w.Registry(r"HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Nimbello")

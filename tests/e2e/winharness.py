@@ -288,11 +288,23 @@ INSTALLER_ENV = {"WINEDLLOVERRIDES": ENV["WINEDLLOVERRIDES"].rstrip("=") + ",win
 USERS_KEYS = (r"Software\VELTRA\Nimbello", r"Software\VELTRA\Nimbello\LastRelease")
 
 
-def install_silently():
-    """Installs with the real installer, silently; SetupError when it fails."""
+def run_installer(*args):
+    """The silent installer's exit code. It runs without pipes to wait on: under Wine an applet
+    that it starts again keeps the installer's standard files open long after the installer ended."""
     if not os.path.exists(INSTALLER):
         raise SetupError("no installer %s: build it first" % INSTALLER)
-    rc = wine(INSTALLER, "/S", timeout=120, env=INSTALLER_ENV)[0]
+    process = start(INSTALLER, "/S", *args, env=INSTALLER_ENV)
+    code = wait_exit(process, 120)
+    if code is None:
+        stop(process)
+        raise Hung("the installer did not end within 120 s; its processes: %s" % end_hung(
+            os.path.basename(INSTALLER)))
+    return code
+
+
+def install_silently():
+    """Installs with the real installer, silently; SetupError when it fails."""
+    rc = run_installer()
     if rc != 0:
         raise SetupError("the installer exited with %d" % rc)
 
