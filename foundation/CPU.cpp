@@ -1,6 +1,6 @@
 #include "foundation/CPU.h"
 
-#include "foundation/Guard.h"
+#include "foundation/base/Guard.h"
 #include "foundation/WindowsVersion.h"
 
 namespace {

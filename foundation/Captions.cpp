@@ -2,10 +2,10 @@
 
 #include <optional>
 
-#include "foundation/Guard.h"
+#include "foundation/base/Guard.h"
 #include "foundation/LanguageFile.h"
 #include "foundation/SettingsTable.h"
-#include "foundation/Text.h"
+#include "foundation/base/Text.h"
 
 namespace {
 

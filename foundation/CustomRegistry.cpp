@@ -4,9 +4,9 @@
 #include <array>
 #include <vector>
 
-#include "foundation/Guard.h"
-#include "foundation/LittleEndian.h"
-#include "foundation/Text.h"
+#include "foundation/base/Guard.h"
+#include "foundation/base/LittleEndian.h"
+#include "foundation/base/Text.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "foundation/Guard.h"
-#include "foundation/Rounding.h"
-#include "foundation/Text.h"
+#include "foundation/base/Guard.h"
+#include "foundation/base/Rounding.h"
+#include "foundation/base/Text.h"
 
 namespace {
 

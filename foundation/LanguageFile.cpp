@@ -1,6 +1,6 @@
 #include "foundation/LanguageFile.h"
 
-#include "foundation/Text.h"
+#include "foundation/base/Text.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include "foundation/Constants.h"
 #include "foundation/CustomRegistry.h"
-#include "foundation/Guard.h"
-#include "foundation/Rounding.h"
+#include "foundation/base/Guard.h"
+#include "foundation/base/Rounding.h"
 
 namespace {
 

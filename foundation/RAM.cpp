@@ -1,7 +1,7 @@
 #include "foundation/RAM.h"
 
-#include "foundation/Guard.h"
-#include "foundation/Rounding.h"
+#include "foundation/base/Guard.h"
+#include "foundation/base/Rounding.h"
 
 namespace {
 

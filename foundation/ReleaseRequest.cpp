@@ -4,12 +4,12 @@
 #include <limits>
 
 #include "foundation/Constants.h"
-#include "foundation/Guard.h"
+#include "foundation/base/Guard.h"
 #include "foundation/RAM.h"
-#include "foundation/Rounding.h"
+#include "foundation/base/Rounding.h"
 #include "foundation/SettingsTable.h"
 #include "foundation/Shell.h"
-#include "foundation/Text.h"
+#include "foundation/base/Text.h"
 
 bool IsLargeMemoryClass(int64_t totalBytes) {
   const int64_t megabytes = RoundToInt64(static_cast<long double>(totalBytes) / 1024.0L / 1024.0L);

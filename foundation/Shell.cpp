@@ -1,6 +1,6 @@
 #include "foundation/Shell.h"
 
-#include "foundation/Guard.h"
+#include "foundation/base/Guard.h"
 
 std::u16string ProgramFile(LauncherPort& launcher, std::u16string_view fileName) {
   std::u16string path = launcher.ProgramFolder();

@@ -4,8 +4,8 @@
 #include <optional>
 #include <stdexcept>
 
-#include "foundation/Rounding.h"
-#include "foundation/Text.h"
+#include "foundation/base/Rounding.h"
+#include "foundation/base/Text.h"
 
 namespace {
 

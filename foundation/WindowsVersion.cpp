@@ -1,6 +1,6 @@
 #include "foundation/WindowsVersion.h"
 
-#include "foundation/Guard.h"
+#include "foundation/base/Guard.h"
 
 int32_t ClassifyWindowsVersion(const VersionRecord& record) {
   if (record.majorVersion == 5) {

@@ -3,7 +3,7 @@
 // hexadecimal forms.
 #include <cstring>
 
-#include "foundation/Text.h"
+#include "foundation/base/Text.h"
 #include "fuzz/FuzzSupport.h"
 #include "tray/CustomTrayIconImage.h"
 

@@ -1,7 +1,7 @@
 #include "mainwindow/MainFormText.h"
 
 #include "foundation/ReleaseRequest.h"
-#include "foundation/Text.h"
+#include "foundation/base/Text.h"
 
 std::u16string FormatCaption(std::u16string_view pattern,
                              std::initializer_list<std::u16string_view> arguments) {

@@ -1,7 +1,7 @@
 #include "mainwindow/MainSettings.h"
 
 #include "foundation/Constants.h"
-#include "foundation/Text.h"
+#include "foundation/base/Text.h"
 #include "foundation/UsageGraph.h"
 
 int32_t SettingValues::Integer(SettingId id) const {

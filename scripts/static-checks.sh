@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 tree="${NIMBELLO_STATIC_TREE:-build/native}"
 jobs="${NIMBELLO_JOBS:-2}"
 
-mapfile -t core < <(ls foundation/*.cpp service/*.cpp tray/*.cpp mainwindow/*.cpp worker/*.cpp 2>/dev/null | grep -v 'Program\.cpp$')
+mapfile -t core < <(ls foundation/base/*.cpp foundation/*.cpp service/*.cpp tray/*.cpp mainwindow/*.cpp worker/*.cpp 2>/dev/null | grep -v 'Program\.cpp$')
 if ((${#core[@]} == 0)); then
   echo "static checks: no core sources found" >&2
   exit 1
@@ -36,9 +36,14 @@ python3 docs/help/make_help.py check || status=1
 
 trap 'rm -f "$log"' EXIT
 
-# foundation/ is the one floor the programs share: it includes only itself, and each program's
-# folder (win32/ included) includes only foundation/ and itself.
-echo "include rule: foundation/ includes only itself, every program folder foundation/ and itself"
+# foundation/base/ knows nothing of Nimbello and includes only itself; the rest of foundation/ is
+# the one floor the programs share and includes only foundation/; each program's folder (win32/
+# included) includes only foundation/ and itself.
+echo "include rule: foundation/base/ only itself, foundation/ only itself, every program folder foundation/ and itself"
+if grep -rnE '^\s*#\s*include\s+"' foundation/base --include='*.cpp' --include='*.h' |
+  grep -vE '#\s*include\s+"foundation/base/'; then
+  status=1
+fi
 for dir in foundation service tray mainwindow worker updater; do
   allowed=foundation
   [ "$dir" = foundation ] || allowed="foundation|$dir"

@@ -1,6 +1,6 @@
 #include "service/FailureText.h"
 
-#include "foundation/Text.h"
+#include "foundation/base/Text.h"
 
 Failure::Failure(std::u16string text) : text_(std::move(text)), utf8_(ToUtf8(text_)) {}
 

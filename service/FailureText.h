@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "foundation/Guard.h"
+#include "foundation/base/Guard.h"
 
 // A failure with its text (UTF-16, as the system's messages are).
 class Failure : public std::exception {

@@ -2,7 +2,7 @@
 
 #include "foundation/Captions.h"
 #include "foundation/Constants.h"
-#include "foundation/Guard.h"
+#include "foundation/base/Guard.h"
 #include "foundation/SettingsTable.h"
 #include "service/ServiceThread.h"
 

@@ -4,10 +4,10 @@
 
 #include "foundation/Constants.h"
 #include "foundation/DateTimeText.h"
-#include "foundation/Guard.h"
+#include "foundation/base/Guard.h"
 #include "foundation/RAM.h"
 #include "foundation/ReleaseRequest.h"
-#include "foundation/Rounding.h"
+#include "foundation/base/Rounding.h"
 #include "foundation/SettingsTable.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <thread>
 
-#include "foundation/Guard.h"
+#include "foundation/base/Guard.h"
 #include "service/ServiceInstaller.h"
 
 int TServiceApplication::Run(const ServiceSwitches& switches) {

@@ -1,6 +1,6 @@
 #include "service/ServiceInstaller.h"
 
-#include "foundation/Guard.h"
+#include "foundation/base/Guard.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "service/ServiceSwitches.h"
 
-#include "foundation/Text.h"
+#include "foundation/base/Text.h"
 
 bool FindCmdLineSwitch(std::span<const std::u16string> parameters, std::u16string_view word) {
   for (const std::u16string& p : parameters) {

@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "foundation/Guard.h"
+#include "foundation/base/Guard.h"
 
 TTimer::TTimer(TimerPort& port, uint32_t intervalMs, std::function<void()> onTimer,
                FailureSink onFailure)

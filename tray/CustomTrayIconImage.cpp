@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <utility>
 
-#include "foundation/Guard.h"
+#include "foundation/base/Guard.h"
 
 CustomTrayIconImage::~CustomTrayIconImage() {
   ReleaseUsageIcon();

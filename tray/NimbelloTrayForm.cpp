@@ -1,10 +1,10 @@
 #include "tray/NimbelloTrayForm.h"
 
 #include "foundation/Constants.h"
-#include "foundation/Guard.h"
+#include "foundation/base/Guard.h"
 #include "foundation/ReleaseRequest.h"
 #include "foundation/Shell.h"
-#include "foundation/Text.h"
+#include "foundation/base/Text.h"
 #include "tray/UpdateCheck.h"
 
 std::optional<uint32_t> PriorityClassForCode(int32_t code) {

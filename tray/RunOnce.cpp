@@ -1,10 +1,10 @@
 #include "tray/RunOnce.h"
 
 #include "foundation/Constants.h"
-#include "foundation/Guard.h"
+#include "foundation/base/Guard.h"
 #include "foundation/ReleaseRequest.h"
 #include "foundation/SettingsTable.h"
-#include "foundation/Text.h"
+#include "foundation/base/Text.h"
 
 bool FindRunningInstance(DesktopWindowsPort& desktop, std::u16string_view className,
                          bool bringForward) {

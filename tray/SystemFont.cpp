@@ -1,6 +1,6 @@
 #include "tray/SystemFont.h"
 
-#include "foundation/Guard.h"
+#include "foundation/base/Guard.h"
 
 void NormalizeFormFonts(FontedForm& form) {
   guarded([&] {

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "foundation/Guard.h"
+#include "foundation/base/Guard.h"
 
 uint32_t NotifyIconRecordSize(int32_t windowsVersionCode, uint32_t wholeRecordSize,
                               uint32_t shortRecordSize) {

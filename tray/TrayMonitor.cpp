@@ -5,7 +5,7 @@
 #include "foundation/Captions.h"
 #include "foundation/Constants.h"
 #include "foundation/DateTimeText.h"
-#include "foundation/Guard.h"
+#include "foundation/base/Guard.h"
 #include "foundation/RAM.h"
 #include "foundation/SettingsTable.h"
 #include "foundation/WindowsVersion.h"

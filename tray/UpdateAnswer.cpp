@@ -3,7 +3,7 @@
 #include <array>
 #include <span>
 
-#include "foundation/Text.h"
+#include "foundation/base/Text.h"
 
 namespace {
 

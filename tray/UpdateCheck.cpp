@@ -1,7 +1,7 @@
 #include "tray/UpdateCheck.h"
 
 #include "foundation/Constants.h"
-#include "foundation/Guard.h"
+#include "foundation/base/Guard.h"
 #include "foundation/Shell.h"
 #include "tray/UpdateAnswer.h"
 

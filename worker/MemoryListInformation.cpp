@@ -1,6 +1,6 @@
 #include "worker/MemoryListInformation.h"
 
-#include "foundation/LittleEndian.h"
+#include "foundation/base/LittleEndian.h"
 
 std::optional<uint64_t> ModifiedPageCountOf(std::span<const std::byte> written, RecordWidth width) {
   const size_t bytes = BytesOf(width);

@@ -1,6 +1,6 @@
 #include "worker/ProcessInformation.h"
 
-#include "foundation/LittleEndian.h"
+#include "foundation/base/LittleEndian.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "worker/ReleaseArgument.h"
 
-#include "foundation/Rounding.h"
-#include "foundation/Text.h"
+#include "foundation/base/Rounding.h"
+#include "foundation/base/Text.h"
 
 std::optional<int32_t> ParseReleaseArgument(std::u16string_view text) {
   return ParseDecimalInt32(text);

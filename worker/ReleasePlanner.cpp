@@ -4,7 +4,7 @@
 #include <array>
 #include <string_view>
 
-#include "foundation/Text.h"
+#include "foundation/base/Text.h"
 
 namespace {
 

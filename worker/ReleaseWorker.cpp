@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "foundation/Guard.h"
+#include "foundation/base/Guard.h"
 #include "foundation/RAM.h"
-#include "foundation/Rounding.h"
+#include "foundation/base/Rounding.h"
 #include "foundation/LastRelease.h"
 #include "worker/ReleaseCoolDown.h"
 #include "worker/ReleaseArgument.h"

@@ -13,7 +13,7 @@
 #include "foundation/DateTimeText.h"
 #include "foundation/RAM.h"
 #include "foundation/WindowsVersion.h"
-#include "foundation/win32/WideText.h"
+#include "foundation/base/win32/WideText.h"
 #include "foundation/win32/Win32Clock.h"
 #include "foundation/win32/Win32Resources.h"
 #include "foundation/win32/Win32SystemInfo.h"

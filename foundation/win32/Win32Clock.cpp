@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "foundation/win32/WideText.h"
+#include "foundation/base/win32/WideText.h"
 
 namespace {
 

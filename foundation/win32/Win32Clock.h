@@ -4,7 +4,7 @@
 #include <mutex>
 
 #include "foundation/ClockPort.h"
-#include "foundation/TickCount.h"
+#include "foundation/base/TickCount.h"
 
 // Uptime, local time and the user locale's date and time texts. GetTickCount64 is bound at run
 // time, so the 32-bit programs still start on Windows versions without it; there the 32-bit

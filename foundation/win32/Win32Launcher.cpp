@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "foundation/win32/ModuleFileName.h"
-#include "foundation/win32/SystemLibrary.h"
-#include "foundation/win32/WideText.h"
+#include "foundation/base/win32/ModuleFileName.h"
+#include "foundation/base/win32/SystemLibrary.h"
+#include "foundation/base/win32/WideText.h"
 
 std::u16string Win32Launcher::ProgramFolder() {
   const std::u16string path = ModuleFileName();

@@ -9,8 +9,8 @@
 #include <span>
 #include <vector>
 
-#include "foundation/GrowingQuery.h"
-#include "foundation/win32/SystemInformationQuery.h"
+#include "foundation/base/GrowingQuery.h"
+#include "foundation/base/win32/SystemInformationQuery.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <array>
 #include <string>
 
-#include "foundation/win32/UniqueHandle.h"
+#include "foundation/base/win32/UniqueHandle.h"
 
 namespace {
 

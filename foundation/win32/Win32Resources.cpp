@@ -6,7 +6,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "foundation/win32/WideText.h"
+#include "foundation/base/win32/WideText.h"
 
 std::optional<std::vector<std::byte>> Win32Resources::LoadRawData(std::u16string_view name) {
   // The module of the running program; a loaded resource lives as long as the module, so it needs

@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include "foundation/win32/SystemLibrary.h"
-#include "foundation/win32/UniqueHandle.h"
+#include "foundation/base/win32/SystemLibrary.h"
+#include "foundation/base/win32/UniqueHandle.h"
 
 std::optional<MemoryStatus> Win32SystemInfo::QueryMemoryStatus() {
   // Bound at every call: the library is always loaded, so this only moves its reference count.

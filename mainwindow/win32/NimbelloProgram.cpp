@@ -5,8 +5,8 @@
 #include <commctrl.h>
 
 #include "foundation/Constants.h"
-#include "foundation/Guard.h"
-#include "foundation/win32/WideText.h"
+#include "foundation/base/Guard.h"
+#include "foundation/base/win32/WideText.h"
 #include "foundation/win32/Win32Launcher.h"
 #include "foundation/win32/Win32Registry.h"
 #include "foundation/win32/Win32Resources.h"

@@ -1,8 +1,8 @@
 #include "mainwindow/win32/Win32Status.h"
 
 #include "foundation/Constants.h"
-#include "foundation/win32/UniqueHandle.h"
-#include "foundation/win32/WideText.h"
+#include "foundation/base/win32/UniqueHandle.h"
+#include "foundation/base/win32/WideText.h"
 
 ServiceState QueryServiceState() {
   const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));

@@ -6,15 +6,15 @@
 #include <vector>
 
 #include "foundation/CustomRegistry.h"
-#include "foundation/win32/SystemLibrary.h"
+#include "foundation/base/win32/SystemLibrary.h"
 #include "foundation/win32/Win32Clock.h"
-#include "foundation/win32/Win32DebugOutput.h"
+#include "foundation/base/win32/Win32DebugOutput.h"
 #include "foundation/win32/Win32Launcher.h"
 #include "foundation/win32/Win32ProcessorInfo.h"
 #include "foundation/win32/Win32Registry.h"
 #include "foundation/win32/Win32Resources.h"
 #include "foundation/win32/Win32SystemInfo.h"
-#include "foundation/win32/WideText.h"
+#include "foundation/base/win32/WideText.h"
 #include "service/NimbelloServiceForm.h"
 #include "service/ReleasePolicy.h"
 #include "service/ServiceApplication.h"

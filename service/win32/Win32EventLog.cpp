@@ -1,6 +1,6 @@
 #include "service/win32/Win32EventLog.h"
 
-#include "foundation/win32/WideText.h"
+#include "foundation/base/win32/WideText.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <mutex>
 #include <string>
 
-#include "foundation/win32/UniqueHandle.h"
+#include "foundation/base/win32/UniqueHandle.h"
 #include "service/EventLogPort.h"
 
 class Win32EventLog : public EventLogPort {

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "foundation/win32/UniqueHandle.h"
-#include "foundation/win32/WideText.h"
+#include "foundation/base/win32/UniqueHandle.h"
+#include "foundation/base/win32/WideText.h"
 #include "service/FailureText.h"
 #include "service/win32/Win32SystemMessages.h"
 

@@ -6,9 +6,9 @@
 
 #include <string>
 
-#include "foundation/win32/SystemLibrary.h"
-#include "foundation/win32/UniqueHandle.h"
-#include "foundation/win32/WideText.h"
+#include "foundation/base/win32/SystemLibrary.h"
+#include "foundation/base/win32/UniqueHandle.h"
+#include "foundation/base/win32/WideText.h"
 
 namespace {
 

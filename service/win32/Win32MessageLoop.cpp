@@ -4,7 +4,7 @@
 #include <mutex>
 #include <stdexcept>
 
-#include "foundation/Guard.h"
+#include "foundation/base/Guard.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <mutex>
 #include <string>
 
-#include "foundation/win32/ModuleFileName.h"
-#include "foundation/win32/UniqueHandle.h"
-#include "foundation/win32/WideText.h"
+#include "foundation/base/win32/ModuleFileName.h"
+#include "foundation/base/win32/UniqueHandle.h"
+#include "foundation/base/win32/WideText.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include "foundation/win32/UniqueHandle.h"
-#include "foundation/win32/WideText.h"
+#include "foundation/base/win32/UniqueHandle.h"
+#include "foundation/base/win32/WideText.h"
 
 std::u16string Win32SystemMessages::SystemMessage(uint32_t code) {
   wchar_t* text = nullptr;

@@ -5,7 +5,7 @@
 
 #include "foundation/Constants.h"
 #include "foundation/CustomRegistry.h"
-#include "foundation/Text.h"
+#include "foundation/base/Text.h"
 
 std::u16string FakeRegistry::Normalise(std::u16string_view path) {
   while (!path.empty() && path.front() == u'\\') {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "foundation/ResourcePort.h"
-#include "foundation/Text.h"
+#include "foundation/base/Text.h"
 
 class FakeResources : public ResourcePort {
  public:

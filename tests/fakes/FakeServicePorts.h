@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "foundation/Text.h"
+#include "foundation/base/Text.h"
 #include "service/EventLogPort.h"
 #include "service/EventSourcePort.h"
 #include "service/FailureText.h"

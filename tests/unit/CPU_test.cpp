@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/GrowingQuery.h"
+#include "foundation/base/GrowingQuery.h"
 #include "tests/fakes/FakeProcessorInfo.h"
 #include "tests/fakes/FakeSystemInfo.h"
 

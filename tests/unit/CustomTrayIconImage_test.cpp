@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/Text.h"
+#include "foundation/base/Text.h"
 #include "tests/fakes/FakeIconFactory.h"
 
 namespace {

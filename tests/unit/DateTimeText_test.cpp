@@ -6,7 +6,7 @@
 #include <limits>
 #include <stdexcept>
 
-#include "foundation/Text.h"
+#include "foundation/base/Text.h"
 #include "tests/fakes/FakeClock.h"
 
 namespace {

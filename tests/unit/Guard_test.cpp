@@ -1,13 +1,13 @@
 // The guards absorb every failure as before and tell each one to the debug output.
-#include "foundation/Guard.h"
+#include "foundation/base/Guard.h"
 
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 #include <system_error>
 
-#include "foundation/DebugOutput.h"
-#include "foundation/Text.h"
+#include "foundation/base/DebugOutput.h"
+#include "foundation/base/Text.h"
 #include "service/FailureText.h"
 
 namespace {

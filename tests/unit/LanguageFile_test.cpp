@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/Text.h"
+#include "foundation/base/Text.h"
 #include "tests/fakes/FakeResources.h"
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include "foundation/Constants.h"
 #include "foundation/LanguageFile.h"
-#include "foundation/Text.h"
+#include "foundation/base/Text.h"
 #include "foundation/LastRelease.h"
 #include "mainwindow/MainFormText.h"
 #include "tests/fakes/FakeRegistry.h"

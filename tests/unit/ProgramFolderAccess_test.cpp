@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "foundation/Text.h"
+#include "foundation/base/Text.h"
 #include "tests/fakes/FakeServicePorts.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "foundation/CustomRegistry.h"
-#include "foundation/Text.h"
-#include "foundation/TickCount.h"
+#include "foundation/base/Text.h"
+#include "foundation/base/TickCount.h"
 #include "tests/fakes/FakeClock.h"
 #include "tests/fakes/FakeLauncher.h"
 #include "tests/fakes/FakeProcessorInfo.h"

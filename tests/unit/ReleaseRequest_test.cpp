@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "foundation/RAM.h"
-#include "foundation/Rounding.h"
+#include "foundation/base/Rounding.h"
 #include "foundation/Shell.h"
 #include "foundation/WindowsVersion.h"
 #include "tests/fakes/FakeLauncher.h"

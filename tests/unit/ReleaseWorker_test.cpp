@@ -8,7 +8,7 @@
 #include <set>
 
 #include "foundation/CustomRegistry.h"
-#include "foundation/Text.h"
+#include "foundation/base/Text.h"
 #include "worker/ReleaseArgument.h"
 #include "worker/ReleasePlanner.h"
 #include "worker/ReleaseTurnOwner.h"

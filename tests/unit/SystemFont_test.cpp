@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "foundation/Text.h"
+#include "foundation/base/Text.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "foundation/TickCount.h"
+#include "foundation/base/TickCount.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "foundation/Text.h"
+#include "foundation/base/Text.h"
 #include "tests/fakes/FakeShellNotify.h"
 
 namespace {

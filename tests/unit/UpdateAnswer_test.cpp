@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "foundation/Text.h"
+#include "foundation/base/Text.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <optional>
 
-#include "foundation/Text.h"
+#include "foundation/base/Text.h"
 
 namespace {
 

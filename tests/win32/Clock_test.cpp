@@ -8,8 +8,8 @@
 #include <stdexcept>
 
 #include "foundation/DateTimeText.h"
-#include "foundation/Text.h"
-#include "foundation/win32/WideText.h"
+#include "foundation/base/Text.h"
+#include "foundation/base/win32/WideText.h"
 #include "foundation/win32/Win32Clock.h"
 
 namespace {

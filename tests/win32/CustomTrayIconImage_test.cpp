@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "foundation/win32/UniqueHandle.h"
+#include "foundation/base/win32/UniqueHandle.h"
 #include "tray/CustomTrayIconImage.h"
 #include "tray/win32/Win32IconFactory.h"
 #include "win32/support/ProcessCounters.h"

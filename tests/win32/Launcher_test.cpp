@@ -10,7 +10,7 @@
 #include "foundation/CustomRegistry.h"
 #include "foundation/ReleaseRequest.h"
 #include "foundation/Shell.h"
-#include "foundation/win32/WideText.h"
+#include "foundation/base/win32/WideText.h"
 #include "foundation/win32/Win32Launcher.h"
 #include "foundation/win32/Win32Registry.h"
 #include "foundation/win32/Win32SystemInfo.h"

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "foundation/CustomRegistry.h"
-#include "foundation/win32/WideText.h"
+#include "foundation/base/win32/WideText.h"
 #include "foundation/win32/Win32Registry.h"
 #include "win32/support/WineTestSupport.h"
 

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "foundation/Constants.h"
-#include "foundation/win32/WideText.h"
+#include "foundation/base/win32/WideText.h"
 #include "win32/support/WineTestSupport.h"
 #include "worker/ReleaseExitCode.h"
 #include "worker/ReleaseWorker.h"

@@ -15,7 +15,7 @@
 #include "foundation/Captions.h"
 #include "foundation/Constants.h"
 #include "foundation/CustomRegistry.h"
-#include "foundation/Text.h"
+#include "foundation/base/Text.h"
 #include "foundation/win32/Win32Resources.h"
 #include "tests/fakes/FakeCaptionedWindow.h"
 #include "tests/fakes/ShippedCaptions.h"

@@ -10,8 +10,8 @@
 
 #include "support/WineTestSupport.h"
 
-#include "foundation/win32/UniqueHandle.h"
-#include "foundation/win32/WideText.h"
+#include "foundation/base/win32/UniqueHandle.h"
+#include "foundation/base/win32/WideText.h"
 #include "service/Timer.h"
 #include "service/win32/Win32EventSources.h"
 #include "service/win32/Win32FolderSecurity.h"

@@ -17,7 +17,7 @@
 
 #include "foundation/Constants.h"
 #include "foundation/CustomRegistry.h"
-#include "foundation/win32/WideText.h"
+#include "foundation/base/win32/WideText.h"
 #include "foundation/win32/Win32Clock.h"
 #include "foundation/win32/Win32Launcher.h"
 #include "foundation/win32/Win32ProcessorInfo.h"

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "foundation/Shell.h"
-#include "foundation/win32/WideText.h"
+#include "foundation/base/win32/WideText.h"
 #include "foundation/win32/Win32Launcher.h"
 #include "tray/UpdateCheck.h"
 #include "tray/win32/WinHttpGet.h"

@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "foundation/Text.h"
+#include "foundation/base/Text.h"
 #include "tray/CustomTrayIconImage.h"
 
 namespace {

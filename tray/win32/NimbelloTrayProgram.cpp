@@ -6,13 +6,13 @@
 #include <string>
 
 #include "foundation/CustomRegistry.h"
-#include "foundation/Guard.h"
+#include "foundation/base/Guard.h"
 #include "foundation/WindowsVersion.h"
-#include "foundation/win32/ModuleFileName.h"
-#include "foundation/win32/SystemLibrary.h"
-#include "foundation/win32/WideText.h"
+#include "foundation/base/win32/ModuleFileName.h"
+#include "foundation/base/win32/SystemLibrary.h"
+#include "foundation/base/win32/WideText.h"
 #include "foundation/win32/Win32Clock.h"
-#include "foundation/win32/Win32DebugOutput.h"
+#include "foundation/base/win32/Win32DebugOutput.h"
 #include "foundation/win32/Win32Launcher.h"
 #include "foundation/win32/Win32Registry.h"
 #include "foundation/win32/Win32Resources.h"

@@ -5,7 +5,7 @@
 #include <iterator>
 #include <string_view>
 
-#include "foundation/win32/WideText.h"
+#include "foundation/base/win32/WideText.h"
 
 bool IsDesktopWindow(HWND window) {
   if (window == GetDesktopWindow()) {

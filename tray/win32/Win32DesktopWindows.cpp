@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "foundation/win32/WideText.h"
+#include "foundation/base/win32/WideText.h"
 
 std::optional<DesktopWindowsPort::WindowId> Win32DesktopWindows::FindTopLevelWindow(
     std::u16string_view className) {

@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "foundation/win32/LastError.h"
-#include "foundation/win32/UniqueHandle.h"
+#include "foundation/base/win32/LastError.h"
+#include "foundation/base/win32/UniqueHandle.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <bit>
 #include <cstddef>
 
-#include "foundation/Guard.h"
-#include "foundation/win32/LastError.h"
-#include "foundation/win32/WindowProcedure.h"
+#include "foundation/base/Guard.h"
+#include "foundation/base/win32/LastError.h"
+#include "foundation/base/win32/WindowProcedure.h"
 
 namespace {
 

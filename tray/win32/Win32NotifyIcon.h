@@ -3,7 +3,7 @@
 // receives the shell's notifications, and Shell_NotifyIconW with the core's record.
 #include <windows.h>
 
-#include "foundation/win32/UniqueHandle.h"
+#include "foundation/base/win32/UniqueHandle.h"
 #include "tray/TrayIcon.h"
 
 class Win32NotifyIcon final : public ShellNotifyPort {

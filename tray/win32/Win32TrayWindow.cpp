@@ -3,10 +3,10 @@
 #include <algorithm>
 
 #include "foundation/Constants.h"
-#include "foundation/Guard.h"
-#include "foundation/win32/LastError.h"
-#include "foundation/win32/WideText.h"
-#include "foundation/win32/WindowProcedure.h"
+#include "foundation/base/Guard.h"
+#include "foundation/base/win32/LastError.h"
+#include "foundation/base/win32/WideText.h"
+#include "foundation/base/win32/WindowProcedure.h"
 #include "tray/win32/MessageLoop.h"
 
 namespace {

@@ -3,7 +3,7 @@
 // and the receiver of the timer, the hot key, the menu's commands and the desktop's font changes.
 #include <windows.h>
 
-#include "foundation/win32/UniqueHandle.h"
+#include "foundation/base/win32/UniqueHandle.h"
 #include "tray/NimbelloTrayForm.h"
 
 class Win32TrayWindow final : public TrayFormHost {

@@ -1,6 +1,6 @@
 #include "tray/win32/WinHttpApi.h"
 
-#include "foundation/win32/SystemLibrary.h"
+#include "foundation/base/win32/SystemLibrary.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <thread>
 #include <utility>
 
-#include "foundation/win32/WideText.h"
+#include "foundation/base/win32/WideText.h"
 #include "tray/UpdateAnswer.h"
 #include "tray/win32/WinHttpHandle.h"
 

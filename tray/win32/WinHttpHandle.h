@@ -2,7 +2,7 @@
 // The owner of WinHTTP session, connection and request handles.
 #include <windows.h>
 
-#include "foundation/win32/UniqueHandle.h"
+#include "foundation/base/win32/UniqueHandle.h"
 #include "tray/win32/WinHttpApi.h"
 
 struct WinHttpCloser {

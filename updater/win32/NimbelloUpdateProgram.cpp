@@ -8,10 +8,10 @@
 
 #include <string>
 
-#include "foundation/Guard.h"
-#include "foundation/win32/SystemLibrary.h"
-#include "foundation/win32/WideText.h"
-#include "foundation/win32/Win32DebugOutput.h"
+#include "foundation/base/Guard.h"
+#include "foundation/base/win32/SystemLibrary.h"
+#include "foundation/base/win32/WideText.h"
+#include "foundation/base/win32/Win32DebugOutput.h"
 #include "updater/DownloadPage.h"
 
 namespace {

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "foundation/Guard.h"
-#include "foundation/win32/SystemLibrary.h"
-#include "foundation/win32/UniqueHandle.h"
-#include "foundation/win32/WideText.h"
-#include "foundation/win32/Win32DebugOutput.h"
+#include "foundation/base/Guard.h"
+#include "foundation/base/win32/SystemLibrary.h"
+#include "foundation/base/win32/UniqueHandle.h"
+#include "foundation/base/win32/WideText.h"
+#include "foundation/base/win32/Win32DebugOutput.h"
 #include "foundation/win32/Win32Registry.h"
 #include "foundation/win32/Win32SystemInfo.h"
 #include "worker/ReleaseWorker.h"

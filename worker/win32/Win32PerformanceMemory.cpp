@@ -2,7 +2,7 @@
 
 #include <psapi.h>
 
-#include "foundation/win32/SystemLibrary.h"
+#include "foundation/base/win32/SystemLibrary.h"
 
 Win32PerformanceMemory::Win32PerformanceMemory()
     : library_(LoadOwnedSystemLibrary(L"kernel32.dll")) {

@@ -1,5 +1,5 @@
 #pragma once
-#include "foundation/win32/UniqueHandle.h"
+#include "foundation/base/win32/UniqueHandle.h"
 #include "worker/WorkerPorts.h"
 
 // Available physical memory from GetPerformanceInfo, which is read fresh at every call (unlike

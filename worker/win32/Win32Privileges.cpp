@@ -1,6 +1,6 @@
 #include "worker/win32/Win32Privileges.h"
 
-#include "foundation/win32/UniqueHandle.h"
+#include "foundation/base/win32/UniqueHandle.h"
 
 bool Win32Privileges::Enable(Privilege privilege) {
   const wchar_t* name = privilege == Privilege::Debug           ? SE_DEBUG_NAME

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <span>
 
-#include "foundation/win32/SystemInformationQuery.h"
+#include "foundation/base/win32/SystemInformationQuery.h"
 #include "worker/ProcessInformation.h"
 #include "worker/win32/Win32Wow64.h"
 

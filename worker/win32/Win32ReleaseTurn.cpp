@@ -9,7 +9,7 @@
 #include <string>
 
 #include "foundation/Constants.h"
-#include "foundation/win32/WideText.h"
+#include "foundation/base/win32/WideText.h"
 #include "worker/ReleaseTurnOwner.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <array>
 #include <span>
 
-#include "foundation/win32/SystemInformationQuery.h"
-#include "foundation/win32/SystemLibrary.h"
+#include "foundation/base/win32/SystemInformationQuery.h"
+#include "foundation/base/win32/SystemLibrary.h"
 #include "worker/MemoryListInformation.h"
 #include "worker/win32/Win32Wow64.h"
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "foundation/win32/UniqueHandle.h"
+#include "foundation/base/win32/UniqueHandle.h"
 #include "worker/WorkerPorts.h"
 
 // The system file cache and the modified page list, for a privileged worker. Each function is

@@ -1,6 +1,6 @@
 #include "worker/win32/Win32Trimmer.h"
 
-#include "foundation/win32/SystemLibrary.h"
+#include "foundation/base/win32/SystemLibrary.h"
 
 Win32Trimmer::Win32Trimmer()
     : kernel32_(LoadOwnedSystemLibrary(L"kernel32.dll")),

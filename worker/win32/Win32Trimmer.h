@@ -1,5 +1,5 @@
 #pragma once
-#include "foundation/win32/UniqueHandle.h"
+#include "foundation/base/win32/UniqueHandle.h"
 #include "worker/WorkerPorts.h"
 
 // Empties one process's working set with the least rights it takes: PROCESS_SET_QUOTA to trim,

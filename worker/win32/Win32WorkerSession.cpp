@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "foundation/win32/ModuleFileName.h"
-#include "foundation/win32/SystemLibrary.h"
-#include "foundation/win32/UniqueHandle.h"
-#include "foundation/win32/WideText.h"
+#include "foundation/base/win32/ModuleFileName.h"
+#include "foundation/base/win32/SystemLibrary.h"
+#include "foundation/base/win32/UniqueHandle.h"
+#include "foundation/base/win32/WideText.h"
 
 uint32_t Win32WorkerSession::CurrentProcessId() {
   return GetCurrentProcessId();

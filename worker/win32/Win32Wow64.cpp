@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include "foundation/win32/SystemLibrary.h"
-#include "foundation/win32/UniqueHandle.h"
+#include "foundation/base/win32/SystemLibrary.h"
+#include "foundation/base/win32/UniqueHandle.h"
 
 bool RunsUnderWow64() {
 #if defined(_WIN64)

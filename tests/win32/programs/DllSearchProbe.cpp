@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "foundation/win32/SystemLibrary.h"
+#include "foundation/base/win32/SystemLibrary.h"
 
 namespace {
 

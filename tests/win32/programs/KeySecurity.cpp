@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/win32/UniqueHandle.h"
+#include "foundation/base/win32/UniqueHandle.h"
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 3 && argc != 4) {

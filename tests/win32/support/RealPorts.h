@@ -6,7 +6,7 @@
 #include <string>
 
 #include "foundation/Constants.h"
-#include "foundation/win32/WideText.h"
+#include "foundation/base/win32/WideText.h"
 #include "foundation/win32/Win32Launcher.h"
 #include "foundation/win32/Win32Registry.h"
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <span>
 
-#include "foundation/GrowingQuery.h"
+#include "foundation/base/GrowingQuery.h"
 
 // One query with the whole buffer as its record. On success wantedLength is the length the system
 // wrote; on a length mismatch, the length it asks for (0 when it does not say).

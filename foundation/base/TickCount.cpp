@@ -1,4 +1,4 @@
-#include "foundation/TickCount.h"
+#include "foundation/base/TickCount.h"
 
 uint64_t ExtendedTickCount::Extend(uint32_t reading) {
   if (!started_) {

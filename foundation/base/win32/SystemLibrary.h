@@ -6,7 +6,7 @@
 
 #include <bit>
 
-#include "foundation/win32/UniqueHandle.h"
+#include "foundation/base/win32/UniqueHandle.h"
 
 // First thing in every program: later loads by bare name, including those the shell makes on its
 // own, search the system folder only. SetDefaultDllDirectories is bound at run time (Windows 7

@@ -1,4 +1,4 @@
-#include "foundation/Guard.h"
+#include "foundation/base/Guard.h"
 
 #include <atomic>
 #include <exception>
@@ -6,8 +6,8 @@
 #include <string_view>
 #include <system_error>
 
-#include "foundation/DebugOutput.h"
-#include "foundation/Text.h"
+#include "foundation/base/DebugOutput.h"
+#include "foundation/base/Text.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "foundation/win32/SystemLibrary.h"
+#include "foundation/base/win32/SystemLibrary.h"
 
 #include <string>
 

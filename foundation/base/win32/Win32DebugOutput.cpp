@@ -1,10 +1,10 @@
-#include "foundation/win32/Win32DebugOutput.h"
+#include "foundation/base/win32/Win32DebugOutput.h"
 
 #include <windows.h>
 
 #include <string>
 
-#include "foundation/win32/WideText.h"
+#include "foundation/base/win32/WideText.h"
 
 void Win32DebugOutput::Output(std::u16string_view line) noexcept {
   try {

@@ -1,7 +1,7 @@
 #pragma once
 // The debug output of the system (OutputDebugStringW): seen only by a debugger or a viewer that
 // listens.
-#include "foundation/DebugOutput.h"
+#include "foundation/base/DebugOutput.h"
 
 class Win32DebugOutput : public DebugOutputPort {
  public:

@@ -1,4 +1,4 @@
-#include "foundation/Text.h"
+#include "foundation/base/Text.h"
 
 std::u16string LowerAscii(std::u16string_view text) {
   std::u16string out(text);

@@ -1,8 +1,8 @@
-#include "foundation/win32/ModuleFileName.h"
+#include "foundation/base/win32/ModuleFileName.h"
 
 #include <windows.h>
 
-#include "foundation/win32/WideText.h"
+#include "foundation/base/win32/WideText.h"
 
 std::u16string ModuleFileName() {
   // A path may be longer than MAX_PATH; GetModuleFileNameW then fills the buffer and cuts the

@@ -1,9 +1,9 @@
-#include "foundation/win32/SystemInformationQuery.h"
+#include "foundation/base/win32/SystemInformationQuery.h"
 
 #include <windows.h>
 
-#include "foundation/win32/SystemLibrary.h"
-#include "foundation/win32/UniqueHandle.h"
+#include "foundation/base/win32/SystemLibrary.h"
+#include "foundation/base/win32/UniqueHandle.h"
 
 namespace {
 
