@@ -60,53 +60,42 @@ std::vector<AccessEntry> AccessEntries(PSECURITY_DESCRIPTOR descriptor) {
   return entries;
 }
 
-namespace {
-
-// "C:\Tools\" names the folder as "C:\Tools" does; a drive's root keeps its delimiter.
-std::wstring PathName(std::u16string_view path) {
-  std::u16string name(path);
-  if (name.size() > 3 && (name.back() == u'\\' || name.back() == u'/')) {
-    name.pop_back();
+std::optional<PathSecurity> Win32FolderSecurity::Inspect(std::u16string_view path) {
+  // READ_CONTROL for the owner and DACL, FILE_READ_ATTRIBUTES for the reparse attribute; sharing
+  // everything, so a running program or an open folder is read as well.
+  const HANDLE opened = CreateFileW(Wide(path).c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
+                                    nullptr);
+  if (opened == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+      return std::nullopt;
+    }
+    ThrowSystemError(error);
   }
-  return Wide(name);
-}
-
-}  // namespace
-
-std::vector<AccessEntry> Win32FolderSecurity::FolderAccess(std::u16string_view folder) {
+  const UniqueKernelHandle file(opened);
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (!GetFileInformationByHandle(file.get(), &information)) {
+    ThrowSystemError(GetLastError());
+  }
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  const DWORD error =
-      GetNamedSecurityInfoW(PathName(folder).c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
-                            nullptr, nullptr, nullptr, nullptr, &descriptor);
-  const UniqueLocalMemory owner(descriptor);
+  PSID owner = nullptr;
+  const DWORD error = GetSecurityInfo(file.get(), SE_FILE_OBJECT,
+                                      OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                      &owner, nullptr, nullptr, nullptr, &descriptor);
+  const UniqueLocalMemory held(descriptor);
   if (error != ERROR_SUCCESS) {
     ThrowSystemError(error);
   }
-  return AccessEntries(descriptor);
-}
-
-std::optional<std::vector<AccessEntry>> Win32FolderSecurity::FileAccess(std::u16string_view file) {
-  if (GetFileAttributesW(PathName(file).c_str()) == INVALID_FILE_ATTRIBUTES &&
-      (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND)) {
-    return std::nullopt;
+  PathSecurity security;
+  security.reparsePoint = (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  if (owner != nullptr) {
+    security.owner = SidText(owner);
   }
-  return FolderAccess(file);
-}
-
-std::optional<std::u16string> Win32FolderSecurity::Owner(std::u16string_view path) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  PSID sid = nullptr;
-  const DWORD error =
-      GetNamedSecurityInfoW(PathName(path).c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION,
-                            &sid, nullptr, nullptr, nullptr, &descriptor);
-  const UniqueLocalMemory owner(descriptor);
-  if (error != ERROR_SUCCESS) {
-    ThrowSystemError(error);
-  }
-  if (sid == nullptr) {
-    return std::nullopt;
-  }
-  return SidText(sid);
+  security.access = AccessEntries(descriptor);
+  return security;
 }
 
 std::u16string Win32FolderSecurity::CurrentAccount() {
