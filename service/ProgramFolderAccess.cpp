@@ -52,9 +52,8 @@ FolderRefusal JudgePath(const PathSecurity& path, std::u16string_view account) {
   if (path.reparsePoint) {
     return FolderRefusal::ReparsePoint;
   }
-  if (!IsAdministrativeOwner(path.owner ? std::optional<std::u16string_view>(*path.owner)
-                                        : std::nullopt,
-                             account)) {
+  if (!IsAdministrativeOwner(
+          path.owner ? std::optional<std::u16string_view>(*path.owner) : std::nullopt, account)) {
     return FolderRefusal::Owner;
   }
   return OthersMayChange(path.access, account) ? FolderRefusal::Access : FolderRefusal::None;

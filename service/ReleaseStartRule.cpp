@@ -42,21 +42,25 @@ std::u16string FolderRefusalText(FolderRefusal refusal, std::u16string_view fold
   std::u16string text;
   switch (refusal) {
     case FolderRefusal::ReparsePoint:
-      text = u"No release worker was started: the program folder %s, a folder above it or one of "
-             u"its programs is a junction or link.";
+      text =
+          u"No release worker was started: the program folder %s, a folder above it or one of "
+          u"its programs is a junction or link.";
       break;
     case FolderRefusal::Owner:
-      text = u"No release worker was started: the program folder %s or one of its programs "
-             u"belongs to an account that is not an administrator.";
+      text =
+          u"No release worker was started: the program folder %s or one of its programs "
+          u"belongs to an account that is not an administrator.";
       break;
     case FolderRefusal::Access:
-      text = u"No release worker was started: accounts that are not administrators may change "
-             u"the program folder %s or one of its programs.";
+      text =
+          u"No release worker was started: accounts that are not administrators may change "
+          u"the program folder %s or one of its programs.";
       break;
     case FolderRefusal::Unreadable:
     case FolderRefusal::None:
-      text = u"No release worker was started: the security of the program folder %s or of its "
-             u"programs could not be read.";
+      text =
+          u"No release worker was started: the security of the program folder %s or of its "
+          u"programs could not be read.";
       break;
   }
   if (folder.size() > 3 && (folder.back() == u'\\' || folder.back() == u'/')) {

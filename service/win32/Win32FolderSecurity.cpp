@@ -63,11 +63,10 @@ std::vector<AccessEntry> AccessEntries(PSECURITY_DESCRIPTOR descriptor) {
 std::optional<PathSecurity> Win32FolderSecurity::Inspect(std::u16string_view path) {
   // READ_CONTROL for the owner and DACL, FILE_READ_ATTRIBUTES for the reparse attribute; sharing
   // everything, so a running program or an open folder is read as well.
-  const HANDLE opened = CreateFileW(Wide(path).c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
-                                    nullptr);
+  const HANDLE opened =
+      CreateFileW(Wide(path).c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                  FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (opened == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {

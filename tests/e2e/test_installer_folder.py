@@ -71,14 +71,15 @@ def exit_before_copy_leaves_no_folder():
 
 
 def writable_worker_starts_nothing():
-    for name, value in RELEASING.items():
-        settings.set(name, "REG_DWORD", value)
-    w.wait_for_uptime()
+    # Writable first, releases due only then: no start can come from before the change.
     mode = os.stat(WORKER).st_mode
     os.chmod(WORKER, mode | 0o002)
     sddl = security(WIN_FOLDER + r"\NimbelloDefrag.exe")
     if not everyone_writes(sddl):
         raise w.SetupError("chmod o+w does not show as Everyone's write: %r" % sddl)
+    for name, value in RELEASING.items():
+        settings.set(name, "REG_DWORD", value)
+    w.wait_for_uptime()
     refused = worker_starts(35)
     os.chmod(WORKER, mode)
     mended = worker_starts(40, enough=1)

@@ -13,9 +13,8 @@ constexpr auto D = AccessEntry::Kind::Deny;
 // SDDL's flags and SIDs, spelled out.
 constexpr uint8_t OICI = 0x3, OICIIO = 0xB, CIIO = 0xA;
 constexpr const char16_t *SY = u"S-1-5-18", *BA = u"S-1-5-32-544", *BU = u"S-1-5-32-545",
-                         *AU = u"S-1-5-11", *WD = u"S-1-1-0", *IU = u"S-1-5-4",
-                         *CO = u"S-1-3-0", *Me = u"S-1-5-21-0-0-0-1000",
-                         *Bob = u"S-1-5-21-1-2-3-1001",
+                         *AU = u"S-1-5-11", *WD = u"S-1-1-0", *IU = u"S-1-5-4", *CO = u"S-1-3-0",
+                         *Me = u"S-1-5-21-0-0-0-1000", *Bob = u"S-1-5-21-1-2-3-1001",
                          *TI = u"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
 
 TEST(ProgramFolderAccess, EntriesThatLetOthersChangeIt) {
@@ -92,9 +91,14 @@ TEST(ProgramFolderAccess, JudgesTheWholePathAndBothPrograms) {
     EXPECT_EQ(JudgeProgramFolder(folders, Folder + u"\\", Service), c.refusal) << c.name;
   }
   // Owners a user cannot give; the judging account counts only as itself.
-  for (const auto& [owner, administrative] :
-       {std::pair{SY, true}, {BA, true}, {TI, true}, {Me, true}, {Bob, false}, {BU, false},
-        {u"S-1-5-18-7", false}, {u"", false}}) {
+  for (const auto& [owner, administrative] : {std::pair{SY, true},
+                                              {BA, true},
+                                              {TI, true},
+                                              {Me, true},
+                                              {Bob, false},
+                                              {BU, false},
+                                              {u"S-1-5-18-7", false},
+                                              {u"", false}}) {
     EXPECT_EQ(IsAdministrativeOwner(owner, Me), administrative) << ToUtf8(owner);
   }
 }

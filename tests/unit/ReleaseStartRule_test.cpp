@@ -64,8 +64,8 @@ TEST(ReleaseStartRule, NoStartThatWouldEndAtOnceNorFromAFolderOthersMayChange) {
     }
     folders.paths.clear();
     if (s.workerWritable) {
-      folders.paths[u"C:\\Nimbello\\NimbelloDefrag.exe"] =
-          PathSecurity{false, u"S-1-5-32-544", {{AccessEntry::Kind::Allow, 0, 0x1301BF, u"S-1-1-0"}}};
+      folders.paths[u"C:\\Nimbello\\NimbelloDefrag.exe"] = PathSecurity{
+          false, u"S-1-5-32-544", {{AccessEntry::Kind::Allow, 0, 0x1301BF, u"S-1-1-0"}}};
     }
     EXPECT_EQ(rule.MayStart(), s.starts) << s.what;
     EXPECT_EQ(log.Entries().size(), s.logged) << s.what;

@@ -246,15 +246,15 @@ TEST_F(ReleaseWorkerTest, OneWaitsPastSquattersAndTheOthersHandOn) {
   // file in the worker's folder, whose working place this test holds as a worker would.
   const HANDLE squatted = CreateMutexW(nullptr, TRUE, L"Global\\NimbelloDefrag");
   const HANDLE event = CreateEventW(nullptr, TRUE, FALSE, L"Global\\NimbelloDefrag.Waiting");
-  const std::wstring turn = worker_.substr(0, worker_.find_last_of(L'\\') + 1) +
-                            L"NimbelloDefrag.turn";
-  const HANDLE file = CreateFileW(turn.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0,
-                                  nullptr);
+  const std::wstring turn =
+      worker_.substr(0, worker_.find_last_of(L'\\') + 1) + L"NimbelloDefrag.turn";
+  const HANDLE file =
+      CreateFileW(turn.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_ALWAYS, 0, nullptr);
   ASSERT_NE(file, INVALID_HANDLE_VALUE);
   OVERLAPPED working{};
-  ASSERT_TRUE(LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
-                         &working));
+  ASSERT_TRUE(
+      LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &working));
   ASSERT_TRUE(squatted && event);
 
   const PROCESS_INFORMATION waiting = Start(L"512");

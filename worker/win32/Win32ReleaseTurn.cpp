@@ -47,8 +47,8 @@ std::optional<std::u16string> SidText(PSID sid) {
 std::optional<std::u16string> OwnerOf(HANDLE object) {
   PSID owner = nullptr;
   UniqueLocalMemory descriptor;
-  if (GetSecurityInfo(object, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
-                      nullptr, nullptr,
+  if (GetSecurityInfo(object, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                      nullptr,
                       reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.put())) != ERROR_SUCCESS) {
     return std::nullopt;
   }
@@ -78,14 +78,15 @@ void Unlock(HANDLE file, DWORD offset) {
   UnlockFileEx(file, 0, 1, 0, &at);
 }
 
-// Polls the lock until it is taken or the time is up; at least one try.
+// Polls the lock until it is taken or the time is up; at least one try. The 32-bit count's
+// difference stays right across its wrap.
 bool LockWithin(HANDLE file, DWORD offset, uint32_t milliseconds) {
-  const ULONGLONG deadline = GetTickCount64() + milliseconds;
+  const DWORD start = GetTickCount();
   for (;;) {
     if (TryLock(file, offset)) {
       return true;
     }
-    if (GetLastError() != ERROR_LOCK_VIOLATION || GetTickCount64() >= deadline) {
+    if (GetLastError() != ERROR_LOCK_VIOLATION || GetTickCount() - start >= milliseconds) {
       return false;
     }
     Sleep(PollMilliseconds);
@@ -143,8 +144,8 @@ bool Win32ReleaseTurn::JoinSessionTurn() {
   const std::wstring stem = L"Local\\" + name.substr(name.find(L'\\') + 1);
   working_.reset(CreateMutexW(nullptr, FALSE, stem.c_str()));
   waiting_.reset(CreateMutexW(nullptr, FALSE, (stem + L".Waiting").c_str()));
-  handedOn_.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                     sizeof(LONG), (stem + L".HandedOn").c_str()));
+  handedOn_.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(LONG),
+                                     (stem + L".HandedOn").c_str()));
   if (working_ && waiting_ && handedOn_) {
     count_.reset(MapViewOfFile(handedOn_.get(), FILE_MAP_WRITE, 0, 0, sizeof(LONG)));
   }
@@ -164,7 +165,8 @@ uint32_t Win32ReleaseTurn::UpdateFileCount(uint32_t add, bool take) {
   }
   held = std::max<LONG>(held, 0);
   const LONG next =
-      take ? 0 : static_cast<LONG>(std::min<long long>(static_cast<long long>(held) + add, LONG_MAX));
+      take ? 0
+           : static_cast<LONG>(std::min<long long>(static_cast<long long>(held) + add, LONG_MAX));
   at = OVERLAPPED{};
   at.Offset = CountOffset;
   WriteFile(file_.get(), &next, sizeof(next), &done, &at);
