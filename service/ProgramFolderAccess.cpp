@@ -101,11 +101,11 @@ FolderRefusal JudgeProgramFolder(FolderSecurityPort& port, std::u16string_view f
     for (size_t cut = path.find_last_of(u"\\/"); cut != std::u16string::npos && cut >= 2;
          cut = path.find_last_of(u"\\/")) {
       path.resize(cut == 2 ? 3 : cut);
-      const std::optional<PathSecurity> above = port.Inspect(path);
+      const std::optional<bool> above = port.IsReparsePoint(path);
       if (!above) {
         return FolderRefusal::Unreadable;
       }
-      if (above->reparsePoint) {
+      if (*above) {
         return FolderRefusal::ReparsePoint;
       }
       if (cut == 2) {

@@ -33,6 +33,9 @@ class FolderSecurityPort {
   virtual ~FolderSecurityPort() = default;
   // Nothing when the path does not exist. Throws OSFailure when it cannot be read.
   virtual std::optional<PathSecurity> Inspect(std::u16string_view path) = 0;
+  // Whether the path itself is a reparse point, its security left unread (the folders above the
+  // program folder); nothing when it does not exist. Throws OSFailure when it cannot be read.
+  virtual std::optional<bool> IsReparsePoint(std::u16string_view path) = 0;
   // The account this program runs as.
   virtual std::u16string CurrentAccount() = 0;
 };

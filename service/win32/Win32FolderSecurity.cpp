@@ -60,13 +60,15 @@ std::vector<AccessEntry> AccessEntries(PSECURITY_DESCRIPTOR descriptor) {
   return entries;
 }
 
-std::optional<PathSecurity> Win32FolderSecurity::Inspect(std::u16string_view path) {
-  // READ_CONTROL for the owner and DACL, FILE_READ_ATTRIBUTES for the reparse attribute; sharing
-  // everything, so a running program or an open folder is read as well.
-  const HANDLE opened =
-      CreateFileW(Wide(path).c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
-                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                  FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+namespace {
+
+// The path itself, never what a reparse point there points at (FILE_FLAG_OPEN_REPARSE_POINT), a
+// folder as well as a file (FILE_FLAG_BACKUP_SEMANTICS), shared with everyone, so a running program
+// or an open folder is read too. Nothing when it does not exist.
+std::optional<UniqueKernelHandle> OpenItself(std::u16string_view path, DWORD access) {
+  const HANDLE opened = CreateFileW(
+      Wide(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (opened == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
@@ -74,27 +76,50 @@ std::optional<PathSecurity> Win32FolderSecurity::Inspect(std::u16string_view pat
     }
     ThrowSystemError(error);
   }
-  const UniqueKernelHandle file(opened);
+  return UniqueKernelHandle(opened);
+}
+
+bool HasReparseAttribute(HANDLE file) {
   BY_HANDLE_FILE_INFORMATION information{};
-  if (!GetFileInformationByHandle(file.get(), &information)) {
+  if (!GetFileInformationByHandle(file, &information)) {
     ThrowSystemError(GetLastError());
   }
+  return (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+}  // namespace
+
+std::optional<PathSecurity> Win32FolderSecurity::Inspect(std::u16string_view path) {
+  // READ_CONTROL for the owner and DACL, FILE_READ_ATTRIBUTES for the reparse attribute.
+  const std::optional<UniqueKernelHandle> file =
+      OpenItself(path, READ_CONTROL | FILE_READ_ATTRIBUTES);
+  if (!file) {
+    return std::nullopt;
+  }
+  PathSecurity security;
+  security.reparsePoint = HasReparseAttribute(file->get());
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   PSID owner = nullptr;
-  const DWORD error = GetSecurityInfo(file.get(), SE_FILE_OBJECT,
+  const DWORD error = GetSecurityInfo(file->get(), SE_FILE_OBJECT,
                                       OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
                                       &owner, nullptr, nullptr, nullptr, &descriptor);
   const UniqueLocalMemory held(descriptor);
   if (error != ERROR_SUCCESS) {
     ThrowSystemError(error);
   }
-  PathSecurity security;
-  security.reparsePoint = (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
   if (owner != nullptr) {
     security.owner = SidText(owner);
   }
   security.access = AccessEntries(descriptor);
   return security;
+}
+
+std::optional<bool> Win32FolderSecurity::IsReparsePoint(std::u16string_view path) {
+  const std::optional<UniqueKernelHandle> file = OpenItself(path, FILE_READ_ATTRIBUTES);
+  if (!file) {
+    return std::nullopt;
+  }
+  return HasReparseAttribute(file->get());
 }
 
 std::u16string Win32FolderSecurity::CurrentAccount() {

@@ -405,6 +405,10 @@ class FakeFolderSecurity : public FolderSecurityPort {
     }
     return PathSecurity{false, u"S-1-5-32-544", entries};
   }
+  std::optional<bool> IsReparsePoint(std::u16string_view path) override {
+    const std::optional<PathSecurity> found = Inspect(path);
+    return found ? std::optional(found->reparsePoint) : std::nullopt;
+  }
   std::u16string CurrentAccount() override { return account; }
 };
 
