@@ -24,6 +24,10 @@ function(nimbello_build_msi stage version output)
   endif()
   execute_process(COMMAND ${_msibuild} ${output} -i ${_packaging}/MsiLockPermissionsEx.idt
     COMMAND_ERROR_IS_FATAL ANY)
+  # The lock file the service's release workers make in the folder goes on uninstall (wixl writes
+  # no RemoveFile rows).
+  execute_process(COMMAND ${_msibuild} ${output} -i ${_packaging}/MsiRemoveTurnFile.idt
+    COMMAND_ERROR_IS_FATAL ANY)
   # "#%" marks REG_EXPAND_SZ; wixl escapes a leading "#". The service registers it that way too.
   execute_process(COMMAND ${_msibuild} ${output} -q
     "UPDATE `Registry` SET `Value` = '#%[#NimbelloService.exe]' WHERE `Name` = 'EventMessageFile'"

@@ -86,6 +86,12 @@ set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "!insertmacro NimbelloPickWorker
 set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "!insertmacro NimbelloUninstall")
 # The MSI, the policy template and the winget manifest.
 include(${CMAKE_SOURCE_DIR}/cmake/FleetPackages.cmake)
+# The NSIS installer copies the x86_64 worker under a name of its own straight into the protected
+# folder, never into a subfolder (packaging/Worker.nsh); the ZIP and the MSI keep x64\.
+if(_flavour STREQUAL "win32")
+  set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/StageWorker64.cmake)
+  list(PREPEND CPACK_POST_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/StageWorker64.cmake)
+endif()
 include(CPack)
 
 # The test installer is part of the x86_64 tree's build, made again when a program or the install

@@ -18,6 +18,15 @@
 !define PROTECTED_DACL_SECURITY_INFORMATION 0x80000000
 ; KEY_WOW64_32KEY | READ_CONTROL | WRITE_DAC
 !define NIMBELLO_KEY_DACL_ACCESS 0x60200
+!define READ_CONTROL 0x20000
+!define WRITE_DAC 0x40000
+!define WRITE_OWNER 0x80000
+; FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE
+!define NIMBELLO_SHARE_ALL 7
+!define OPEN_EXISTING 3
+; FILE_FLAG_BACKUP_SEMANTICS (folders open too) | FILE_FLAG_OPEN_REPARSE_POINT: the path itself,
+; never what a reparse point there points at.
+!define NIMBELLO_OPEN_ITSELF 0x02200000
 
 ; Gives $INSTDIR owner Administrators and its own DACL, protected from its parent's. The LocalSystem
 ; service starts the release worker from this folder, so a folder that users can write (one chosen
@@ -29,7 +38,8 @@ Function NimbelloProtectFolder
   Call NimbelloSecurePath
 FunctionEnd
 
-; Sets owner and protected DACL of path $R1 from the SDDL $R2 (which names both). $R0 = 1 when set.
+; Sets owner and protected DACL of path $R1 from the SDDL $R2 (which names both), on a handle of
+; the path itself. $R0 = 1 when set.
 Function NimbelloSecurePath
   Push $0
   Push $1
@@ -37,22 +47,31 @@ Function NimbelloSecurePath
   Push $3
   Push $4
   Push $5
+  Push $6
   StrCpy $R0 0
-  System::Call 'advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW( \
-      w "$R2", i ${SDDL_REVISION_1}, *p .r1, p 0) i .r0'
-  ${If} $0 != 0
-    System::Call 'advapi32::GetSecurityDescriptorDacl(p r1, *i .r2, *p .r3, *i .r4) i .r0'
+  System::Call 'kernel32::CreateFileW(w R1, i ${READ_CONTROL}|${WRITE_DAC}|${WRITE_OWNER}, \
+      i ${NIMBELLO_SHARE_ALL}, p 0, i ${OPEN_EXISTING}, i ${NIMBELLO_OPEN_ITSELF}, p 0) p .r6'
+  ${If} $6 != -1
+  ${AndIf} $6 != 4294967295
+  ${AndIf} $6 != 0
+    System::Call 'advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW( \
+        w "$R2", i ${SDDL_REVISION_1}, *p .r1, p 0) i .r0'
     ${If} $0 != 0
-      System::Call 'advapi32::GetSecurityDescriptorOwner(p r1, *p .r5, *i .r4) i .r0'
+      System::Call 'advapi32::GetSecurityDescriptorDacl(p r1, *i .r2, *p .r3, *i .r4) i .r0'
+      ${If} $0 != 0
+        System::Call 'advapi32::GetSecurityDescriptorOwner(p r1, *p .r5, *i .r4) i .r0'
+      ${EndIf}
+      ${If} $0 != 0
+        System::Call 'advapi32::SetSecurityInfo(p r6, i ${SE_FILE_OBJECT}, \
+            i ${OWNER_SECURITY_INFORMATION}|${DACL_SECURITY_INFORMATION}|${PROTECTED_DACL_SECURITY_INFORMATION}, \
+            p r5, p 0, p r3, p 0) i .r0'
+        ${IfThen} $0 == 0 ${|} StrCpy $R0 1 ${|}
+      ${EndIf}
+      System::Call 'kernel32::LocalFree(p r1)'
     ${EndIf}
-    ${If} $0 != 0
-      System::Call 'advapi32::SetNamedSecurityInfoW(w "$R1", i ${SE_FILE_OBJECT}, \
-          i ${OWNER_SECURITY_INFORMATION}|${DACL_SECURITY_INFORMATION}|${PROTECTED_DACL_SECURITY_INFORMATION}, \
-          p r5, p 0, p r3, p 0) i .r0'
-      ${IfThen} $0 == 0 ${|} StrCpy $R0 1 ${|}
-    ${EndIf}
-    System::Call 'kernel32::LocalFree(p r1)'
+    System::Call 'kernel32::CloseHandle(p r6)'
   ${EndIf}
+  Pop $6
   Pop $5
   Pop $4
   Pop $3
@@ -85,66 +104,6 @@ Function NimbelloProtectFiles
   Pop $1
   Pop $0
 FunctionEnd
-
-; $R0 = 1 when the owner of an existing $INSTDIR is one that only administrators can give (SYSTEM,
-; Administrators, TrustedInstaller) or the installing administrator's own account. A folder that a
-; standard user made beforehand stays theirs through any DACL: the install refuses it.
-Function NimbelloCheckFolderOwner
-  Push $0
-  Push $1
-  Push $2
-  Push $3
-  Push $4
-  StrCpy $R0 0
-  System::Call 'advapi32::GetNamedSecurityInfoW(w "$INSTDIR", i ${SE_FILE_OBJECT}, \
-      i ${OWNER_SECURITY_INFORMATION}, *p .r1, p 0, p 0, p 0, *p .r2) i .r0'
-  ${If} $0 == 0
-    StrCpy $3 ""
-    System::Call 'advapi32::ConvertSidToStringSidW(p r1, *p .r4) i .r0'
-    ${If} $0 != 0
-      System::Call 'kernel32::lstrcpynW(w .r3, p r4, i 200)'
-      System::Call 'kernel32::LocalFree(p r4)'
-    ${EndIf}
-    System::Call 'kernel32::LocalFree(p r2)'
-    ${If} $3 == "S-1-5-32-544"
-    ${OrIf} $3 == "S-1-5-18"
-    ${OrIf} $3 == "${NIMBELLO_TRUSTED_INSTALLER}"
-      StrCpy $R0 1
-    ${ElseIf} $3 != ""
-      ; The account this installer runs as: TOKEN_QUERY on its own token, TokenUser.
-      System::Call 'advapi32::OpenProcessToken(p -1, i 8, *p .r1) i .r0'
-      ${If} $0 != 0
-        System::Alloc 256
-        Pop $2
-        System::Call 'advapi32::GetTokenInformation(p r1, i 1, p r2, i 256, *i .r0) i .r0'
-        ${If} $0 != 0
-          System::Call '*$2(p .r0)'
-          System::Call 'advapi32::ConvertSidToStringSidW(p r0, *p .r4) i .r0'
-          ${If} $0 != 0
-            System::Call 'kernel32::lstrcpynW(w .r0, p r4, i 200)'
-            System::Call 'kernel32::LocalFree(p r4)'
-            ${IfThen} $0 == $3 ${|} StrCpy $R0 1 ${|}
-          ${EndIf}
-        ${EndIf}
-        System::Free $2
-        System::Call 'kernel32::CloseHandle(p r1)'
-      ${EndIf}
-    ${EndIf}
-    DetailPrint "Owner of $INSTDIR: $3"
-  ${EndIf}
-  Pop $4
-  Pop $3
-  Pop $2
-  Pop $1
-  Pop $0
-FunctionEnd
-
-!macro NimbelloRefuseForeignFolder
-  Call NimbelloCheckFolderOwner
-  ${If} $R0 != 1
-    !insertmacro NimbelloFail 9 "The folder $INSTDIR belongs to another user. Remove it or choose another folder, then install again."
-  ${EndIf}
-!macroend
 
 !macro NimbelloSecureCopiedFiles
   Call NimbelloProtectFiles

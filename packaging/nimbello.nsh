@@ -7,10 +7,12 @@
 ; the registry view of the installer's own entries (32 in the shipped one).
 ;
 ; Exit codes: 0 done; 2 cancelled, or a file could not be written; 3 not run as an administrator;
-; 4 the program folder cannot be written; 5 a running program or the old service could not be
-; stopped, or the old programs could not be set aside; 6 the service was not registered; 7 the
-; service did not start; 8 the settings key's rights could not be set; 10 the product is installed by
-; its Windows Installer package (nothing is touched). An upgrade that fails from 5
+; 4 the program folder cannot be made or protected; 5 a running program or the old service could
+; not be stopped, or the old programs could not be set aside; 6 the service was not registered; 7
+; the service did not start; 8 the settings key's rights could not be set; 9 the folder, or one
+; above it, is a junction or link, or it or an entry in it belongs to another user; 10 the product is
+; installed by its Windows Installer package (nothing is touched). An exit before the files are
+; copied leaves no folder that the installer made. An upgrade that fails from 5
 ; on puts the old programs and the old service back and starts them. The uninstaller exits with 5
 ; when the service or a program could not be stopped, and never for something already gone.
 
@@ -35,6 +37,8 @@ AllowSkipFiles off
 !define NIMBELLO_EVENT_SOURCE_KEY "SYSTEM\CurrentControlSet\Services\EventLog\Application\${NIMBELLO_SERVICE}"
 ; Inside the old program folder: where an upgrade keeps the old files until it has succeeded.
 !define NIMBELLO_PREVIOUS Previous
+; The privileged release workers' lock file, which they make in the program folder.
+!define NIMBELLO_TURN_FILE NimbelloDefrag.turn
 
 ; An upgrade goes into the folder of the existing install; /D= still names another.
 InstallDirRegKey HKLM "${NIMBELLO_UNINSTALL_KEY}" "InstallLocation"
@@ -55,10 +59,12 @@ Var NimbelloOldEventFile
 Var NimbelloServiceGone     ; 1 once the old service was deleted
 Var NimbelloApplets         ; primary tokens of the applets that were ended, each followed by a blank
 Var NimbelloRolledBack
+Var NimbelloWhy             ; why the folder cannot be used
 
 !include "${__FILEDIR__}/Services.nsh"
 !include "${__FILEDIR__}/Programs.nsh"
 !include "${__FILEDIR__}/Security.nsh"
+!include "${__FILEDIR__}/Folder.nsh"
 !include "${__FILEDIR__}/MsiGuard.nsh"
 
 ; Ends the install with an exit code and a message; silent runs take the message's default.
@@ -94,6 +100,7 @@ Var NimbelloRolledBack
 Function NimbelloRollBack
   ${IfThen} $NimbelloRolledBack == 1 ${|} Return ${|}
   StrCpy $NimbelloRolledBack 1
+  Call NimbelloRemoveMadeFolders
   ${If} $NimbelloServiceGone == 1
   ${AndIf} "$NimbelloOldService$NimbelloSetAside" != ""
     ; An upgrade: what is registered now is the new service.
@@ -116,6 +123,7 @@ Function NimbelloRollBack
       ; A folder that is some process's working folder cannot be removed: the installer's own, and
       ; for a moment that of a service program just ended.
       SetOutPath $TEMP
+      Delete "$INSTDIR\${NIMBELLO_TURN_FILE}"
       Push $0
       StrCpy $0 0
       ${Do}
@@ -161,8 +169,11 @@ Function .onInstFailed
   Call NimbelloRollBack
 FunctionEnd
 
-; Runs inside the install section, after SetOutPath $INSTDIR created the folder.
-!macro NimbelloBeforeCopy
+; The first section, before the template's, whose first step (SetOutPath $INSTDIR) would make the
+; folder with its parent's entries: nothing is written in the folder before it is the
+; administrators' alone. The administrator and package checks come first, so those exits make no
+; folder at all; a later exit before the copy removes the folders this install made.
+Section "-Nimbello folder"
   SetRegView ${NIMBELLO_SETUP_VIEW}
   UserInfo::GetAccountType
   Pop $0
@@ -170,19 +181,28 @@ FunctionEnd
     !insertmacro NimbelloFail 3 "Nimbello is installed for all users: run the installer as an administrator."
   ${EndIf}
   !insertmacro NimbelloRefuseOverMsi
-  ; Nothing is touched before the folder is known to take files.
-  ClearErrors
-  FileOpen $0 "$INSTDIR\Nimbello.install" w
-  ${If} ${Errors}
-    !insertmacro NimbelloFail 4 "The folder $INSTDIR cannot be written."
+  Call NimbelloLearnOwners
+  Call NimbelloPrepareFolder
+  ${If} $R0 != 1
+    StrCpy $NimbelloWhy $R7
+    !insertmacro NimbelloFail $R0 "The folder cannot be used: $NimbelloWhy Remove it or choose another folder, then install again."
   ${EndIf}
-  FileClose $0
-  Delete "$INSTDIR\Nimbello.install"
-  !insertmacro NimbelloRefuseForeignFolder
   Call NimbelloProtectFolder
   ${If} $R0 != 1
     !insertmacro NimbelloFail 4 "The folder $INSTDIR could not be made writable by administrators only."
   ${EndIf}
+  ; What a user put in the folder before it was protected stays theirs to change: refused.
+  StrCpy $R1 $INSTDIR
+  Call NimbelloCheckTree
+  ${If} $R0 != 1
+    StrCpy $NimbelloWhy $R7
+    !insertmacro NimbelloFail 9 "The folder cannot be used: $NimbelloWhy Remove it or choose another folder, then install again."
+  ${EndIf}
+SectionEnd
+
+; Runs inside the template's section, after SetOutPath $INSTDIR, in the folder made safe above.
+!macro NimbelloBeforeCopy
+  SetRegView ${NIMBELLO_SETUP_VIEW}
   ; What to put back if a later step fails.
   ReadRegStr $NimbelloOldDir HKLM "${NIMBELLO_UNINSTALL_KEY}" "InstallLocation"
   ReadRegStr $NimbelloOldVersion HKLM "${NIMBELLO_UNINSTALL_KEY}" "DisplayVersion"
@@ -233,6 +253,7 @@ FunctionEnd
     ${EndIf}
   ${EndIf}
   ; 3. The template copies the programs next.
+  StrCpy $NimbelloCopying 1
 !macroend
 
 !macro NimbelloAfterCopy
@@ -260,7 +281,10 @@ FunctionEnd
   ; the old one (its settings are kept).
   ${If} $NimbelloSetAside == 1
     RMDir /r "$NimbelloOldDir\${NIMBELLO_PREVIOUS}"
-    ${IfThen} $NimbelloOldDir != $INSTDIR ${|} RMDir "$NimbelloOldDir" ${|}
+    ${If} $NimbelloOldDir != $INSTDIR
+      Delete "$NimbelloOldDir\${NIMBELLO_TURN_FILE}"
+      RMDir "$NimbelloOldDir"
+    ${EndIf}
   ${EndIf}
   ; 10. Each applet that was ended starts again, as its own user in its own session. Run
   ; interactively, the installer also starts it for the user now: it runs elevated and so would the
@@ -294,6 +318,7 @@ FunctionEnd
     SetErrorLevel 5
   ${EndIf}
   RMDir /r "$INSTDIR\${NIMBELLO_PREVIOUS}"
+  Delete "$INSTDIR\${NIMBELLO_TURN_FILE}"
   ; In both registry views: the programs use the 32-bit one, 64-bit tools write the other.
   !insertmacro NimbelloRemoveKeys 32
   !insertmacro NimbelloRemoveKeys 64

@@ -113,7 +113,7 @@ void TNimbello::ServiceBeforeInstall(TService& /*sender*/) {
   // change fails the install, with the reason, as every other install failure does. A folder
   // whose permissions cannot be read fails it too.
   const std::u16string folder = policy_ports_.launcher.ProgramFolder();
-  if (UsersMayChangeProgramFolder(folders_, folder)) {
+  if (JudgeProgramFolder(folders_, folder, ProgramPath()) != FolderRefusal::None) {
     std::u16string text = GetCaption(settings_, resources_, Name(), u"UnsafeFolder");
     if (text.empty()) {
       text = Constants::UnsafeFolderText;

@@ -3,20 +3,18 @@
 #include <array>
 
 #include "foundation/Constants.h"
+#include "foundation/base/Guard.h"
 
 namespace {
 
-constexpr std::u16string_view Everyone = u"S-1-1-0";
-constexpr std::array<std::u16string_view, 5> BroadGroups = {
-    Everyone,         // Everyone
-    u"S-1-5-11",      // Authenticated Users
-    u"S-1-5-32-545",  // BUILTIN\Users
-    u"S-1-5-4",       // INTERACTIVE
-    u"S-1-5-32-546",  // BUILTIN\Guests
+constexpr std::u16string_view CreatorOwner = u"S-1-3-0";
+constexpr std::array<std::u16string_view, 3> Administrative = {
+    u"S-1-5-18",                                                        // SYSTEM
+    u"S-1-5-32-544",                                                    // BUILTIN\Administrators
+    u"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464",  // TrustedInstaller
 };
 
 // ACE flags.
-constexpr uint8_t ObjectInherit = 0x1;
 constexpr uint8_t InheritOnly = 0x8;
 
 // Generic rights as files and folders map them.
@@ -25,9 +23,9 @@ constexpr uint32_t GenericWrite = 0x40000000;
 constexpr uint32_t FileAllAccess = 0x001F01FF;
 constexpr uint32_t FileGenericWrite = 0x00120116;
 
-// Rights that change what the folder holds or who may change it: write data / add file, append
-// data / add subfolder, delete child, write DAC, write owner.
-constexpr uint32_t ChangingRights = 0x2 | 0x4 | 0x40 | 0x40000 | 0x80000;
+// Write data / add file, append data / add subfolder, delete child, delete, write DAC, write
+// owner: each lets its holder change what runs or who may change it.
+constexpr uint32_t ChangingRights = 0x2 | 0x4 | 0x40 | 0x10000 | 0x40000 | 0x80000;
 
 uint32_t FileRights(uint32_t mask) {
   uint32_t rights = mask & 0x0FFFFFFF;
@@ -40,77 +38,98 @@ uint32_t FileRights(uint32_t mask) {
   return rights;
 }
 
-bool IsBroad(std::u16string_view sid) {
-  for (const std::u16string_view group : BroadGroups) {
-    if (sid == group) {
+bool IsAdministrative(std::u16string_view sid, std::u16string_view account) {
+  for (const std::u16string_view known : Administrative) {
+    if (sid == known) {
       return true;
     }
   }
-  return false;
+  return !account.empty() && sid == account;
 }
 
-// Checks one scope: the folder itself (entries that are not inherit-only) or the files created in
-// it (entries that files inherit).
-bool MayChange(std::span<const AccessEntry> dacl, bool filesInside) {
-  for (size_t i = 0; i < dacl.size(); ++i) {
-    const AccessEntry& allow = dacl[i];
-    const bool applies =
-        filesInside ? (allow.flags & ObjectInherit) != 0 : (allow.flags & InheritOnly) == 0;
-    if (!applies || allow.kind != AccessEntry::Kind::Allow || !IsBroad(allow.sid)) {
-      continue;
-    }
-    uint32_t rights = FileRights(allow.mask) & ChangingRights;
-    for (size_t j = 0; j < i && rights != 0; ++j) {
-      const AccessEntry& deny = dacl[j];
-      const bool denyApplies =
-          filesInside ? (deny.flags & ObjectInherit) != 0 : (deny.flags & InheritOnly) == 0;
-      if (denyApplies && deny.kind == AccessEntry::Kind::Deny &&
-          (deny.sid == allow.sid || deny.sid == Everyone)) {
-        rights &= ~FileRights(deny.mask);
-      }
-    }
-    if (rights != 0) {
-      return true;
-    }
+// One path's own owner and entries; a reparse point fails before either is looked at.
+FolderRefusal JudgePath(const PathSecurity& path, std::u16string_view account) {
+  if (path.reparsePoint) {
+    return FolderRefusal::ReparsePoint;
   }
-  return false;
+  if (!IsAdministrativeOwner(
+          path.owner ? std::optional<std::u16string_view>(*path.owner) : std::nullopt, account)) {
+    return FolderRefusal::Owner;
+  }
+  return OthersMayChange(path.access, account) ? FolderRefusal::Access : FolderRefusal::None;
 }
 
 }  // namespace
 
-bool BroadGroupsMayChange(std::span<const AccessEntry> dacl) {
-  return MayChange(dacl, false) || MayChange(dacl, true);
+bool IsAdministrativeOwner(std::optional<std::u16string_view> owner, std::u16string_view account) {
+  return owner && !owner->empty() && IsAdministrative(*owner, account);
 }
 
-bool IsAdministrativeOwner(std::optional<std::u16string_view> owner, std::u16string_view account) {
-  constexpr std::array<std::u16string_view, 3> Administrative = {
-      u"S-1-5-18",                                                        // SYSTEM
-      u"S-1-5-32-544",                                                    // BUILTIN\Administrators
-      u"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464",  // TrustedInstaller
-  };
-  if (!owner || owner->empty()) {
-    return false;
-  }
-  for (const std::u16string_view sid : Administrative) {
-    if (*owner == sid) {
+bool OthersMayChange(std::span<const AccessEntry> dacl, std::u16string_view account) {
+  for (const AccessEntry& entry : dacl) {
+    if (entry.kind != AccessEntry::Kind::Allow || IsAdministrative(entry.sid, account)) {
+      continue;
+    }
+    // CREATOR OWNER stands for whoever creates a child; only on the object itself is it a grant.
+    if (entry.sid == CreatorOwner && (entry.flags & InheritOnly) != 0) {
+      continue;
+    }
+    if ((FileRights(entry.mask) & ChangingRights) != 0) {
       return true;
     }
   }
-  return *owner == account;
+  return false;
 }
 
-bool UsersMayChangeProgramFolder(FolderSecurityPort& port, std::u16string_view folder) {
-  const std::u16string account = port.CurrentAccount();
-  const auto owned = [&](std::u16string_view path) {
-    const std::optional<std::u16string> owner = port.Owner(path);
-    return IsAdministrativeOwner(owner ? std::optional<std::u16string_view>(*owner) : std::nullopt,
-                                 account);
-  };
-  if (!owned(folder) || BroadGroupsMayChange(port.FolderAccess(folder))) {
-    return true;
-  }
-  const std::u16string worker =
-      std::u16string(folder) + std::u16string(Constants::ReleaseWorkerFile);
-  const std::optional<std::vector<AccessEntry>> file = port.FileAccess(worker);
-  return file && (!owned(worker) || BroadGroupsMayChange(*file));
+FolderRefusal JudgeProgramFolder(FolderSecurityPort& port, std::u16string_view folder,
+                                 std::u16string_view serviceFile) {
+  return guarded_or<FolderRefusal>(FolderRefusal::Unreadable, [&] {
+    const std::u16string account = port.CurrentAccount();
+    std::u16string path(folder);
+    while (path.size() > 3 && (path.back() == u'\\' || path.back() == u'/')) {
+      path.pop_back();
+    }
+    const std::optional<PathSecurity> own = port.Inspect(path);
+    if (!own) {
+      return FolderRefusal::Unreadable;
+    }
+    if (const FolderRefusal refusal = JudgePath(*own, account); refusal != FolderRefusal::None) {
+      return refusal;
+    }
+    // Every folder above, up to the volume root ("C:\"): re-pointing any of them re-points this
+    // one.
+    for (size_t cut = path.find_last_of(u"\\/"); cut != std::u16string::npos && cut >= 2;
+         cut = path.find_last_of(u"\\/")) {
+      path.resize(cut == 2 ? 3 : cut);
+      const std::optional<bool> above = port.IsReparsePoint(path);
+      if (!above) {
+        return FolderRefusal::Unreadable;
+      }
+      if (*above) {
+        return FolderRefusal::ReparsePoint;
+      }
+      if (cut == 2) {
+        break;
+      }
+    }
+    std::u16string worker(folder);
+    if (!worker.ends_with(u'\\') && !worker.ends_with(u'/')) {
+      worker += u'\\';
+    }
+    worker += Constants::ReleaseWorkerFile;
+    for (const std::u16string_view file : {std::u16string_view(worker), serviceFile}) {
+      const std::optional<PathSecurity> found = port.Inspect(file);
+      if (!found) {
+        if (file == serviceFile) {
+          return FolderRefusal::Unreadable;
+        }
+        continue;
+      }
+      if (const FolderRefusal refusal = JudgePath(*found, account);
+          refusal != FolderRefusal::None) {
+        return refusal;
+      }
+    }
+    return FolderRefusal::None;
+  });
 }

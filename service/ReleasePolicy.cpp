@@ -122,6 +122,9 @@ void DecideAndRelease(ReleasePolicyState& state, const ReleasePolicyPorts& ports
   // A fresh reading, taken before the first worker start: the release counts for the period rule
   // even when the worker cannot be started.
   state.lastReleaseTime = UptimeSeconds(ports.clock);
+  if (ports.startGate != nullptr && !ports.startGate->MayStart()) {
+    return;
+  }
   RequestMemoryRelease(ports.launcher, releaseMegabytes);
 }
 

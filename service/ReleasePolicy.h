@@ -27,6 +27,16 @@ struct ReleasePolicyState {
   ProcessorSample processorSample;
 };
 
+// Asked once a release is due, just before its workers would start. The decision stays the
+// tick's (ExecutePeriod 0 still makes one due on every tick); the gate only leaves out starts that
+// would end at once or would run a program that others could have changed.
+class ReleaseStartGate {
+ public:
+  virtual ~ReleaseStartGate() = default;
+  // True when the request's workers may start now; a start allowed counts as this request's.
+  virtual bool MayStart() = 0;
+};
+
 // Where a tick meets the world. The service program wires these to its adapters.
 struct ReleasePolicyPorts {
   const CustomRegistry& settings;
@@ -34,6 +44,8 @@ struct ReleasePolicyPorts {
   LauncherPort& launcher;
   ClockPort& clock;
   ProcessorInfoPort& processors;
+  // The service's start rule; without one every due release starts its workers.
+  ReleaseStartGate* startGate = nullptr;
 };
 
 // One tick of the service module's timer (every 1000 ms). No failure escapes: a failing step ends

@@ -10,11 +10,14 @@
 
 #include "foundation/Constants.h"
 #include "foundation/CustomRegistry.h"
+#include "foundation/base/Text.h"
 #include "foundation/base/win32/WideText.h"
 #include "foundation/win32/Win32Clock.h"
 #include "foundation/win32/Win32ProcessorInfo.h"
 #include "foundation/win32/Win32SystemInfo.h"
+#include "service/ProgramFolderAccess.h"
 #include "service/ReleasePolicy.h"
+#include "service/win32/Win32FolderSecurity.h"
 #include "bench/win32/Measure.h"
 #include "tests/win32/support/RealPorts.h"
 
@@ -86,6 +89,17 @@ int wmain() {
     putDword(Constants::ExecutePeriod, 0);
     Measure("tick, release, 1 worker start (real)", 20, [&] { MainTimerTimer(state, ports); });
     Sleep(2000);  // let the workers finish before their folder goes
+  }
+
+  // The service's check before each request: the folder and every folder above it, the worker and
+  // the service's own file, each opened as itself, owner and DACL read from the handle.
+  if (haveWorker) {
+    Win32FolderSecurity folders;
+    const std::u16string self = FromWide(ModuleFolder() + L"ReleasePolicyBench.exe");
+    std::printf("  (%s: refusal %d)\n", ToUtf8(FromWide(folder)).c_str(),
+                static_cast<int>(JudgeProgramFolder(folders, FromWide(folder), self)));
+    Measure("program folder check before a request (real)", 500,
+            [&] { JudgeProgramFolder(folders, FromWide(folder), self); });
   }
 
   DeleteFileW(worker.c_str());

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "foundation/CustomRegistry.h"
+#include "foundation/base/win32/ModuleFileName.h"
 #include "foundation/base/win32/SystemLibrary.h"
 #include "foundation/win32/Win32Clock.h"
 #include "foundation/base/win32/Win32DebugOutput.h"
@@ -17,6 +18,7 @@
 #include "foundation/base/win32/WideText.h"
 #include "service/NimbelloServiceForm.h"
 #include "service/ReleasePolicy.h"
+#include "service/ReleaseStartRule.h"
 #include "service/ServiceApplication.h"
 #include "service/ServiceSwitches.h"
 #include "service/win32/Win32EventLog.h"
@@ -26,6 +28,7 @@
 #include "service/win32/Win32MessageLoop.h"
 #include "service/win32/Win32ServiceControlManager.h"
 #include "service/win32/Win32SystemMessages.h"
+#include "service/win32/Win32UtcClock.h"
 
 namespace {
 
@@ -71,14 +74,26 @@ int wmain(int argc, wchar_t** argv) {
   Win32Resources resources;
   Win32FolderSecurity folders;
   Win32EventSources eventSources;
+  Win32UtcClock utc;
   ReleasePolicyState policyState;
+  // Before each automatic request: no worker that would end at once, none from a folder that
+  // others could have changed since /install.
+  std::u16string folder;
+  std::u16string serviceFile;
+  try {
+    folder = launcher.ProgramFolder();
+    serviceFile = ModuleFileName();
+  } catch (...) {
+    // an empty folder is judged unreadable: no worker starts
+  }
+  ReleaseStartRule startRule({folders, registry, clock, utc, serviceLog}, folder, serviceFile);
 
   TServiceApplication application({manager, loop, programLog, messages, dialogs});
   TNimbello module({manager, loop, serviceLog, messages},
                    {settings,
                     resources,
                     policyState,
-                    {settings, systemInfo, launcher, clock, processors},
+                    {settings, systemInfo, launcher, clock, processors, &startRule},
                     loop,
                     folders,
                     eventSources},

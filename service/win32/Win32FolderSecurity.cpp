@@ -62,51 +62,64 @@ std::vector<AccessEntry> AccessEntries(PSECURITY_DESCRIPTOR descriptor) {
 
 namespace {
 
-// "C:\Tools\" names the folder as "C:\Tools" does; a drive's root keeps its delimiter.
-std::wstring PathName(std::u16string_view path) {
-  std::u16string name(path);
-  if (name.size() > 3 && (name.back() == u'\\' || name.back() == u'/')) {
-    name.pop_back();
+// The path itself, never what a reparse point there points at (FILE_FLAG_OPEN_REPARSE_POINT), a
+// folder as well as a file (FILE_FLAG_BACKUP_SEMANTICS), shared with everyone, so a running program
+// or an open folder is read too. Nothing when it does not exist.
+std::optional<UniqueKernelHandle> OpenItself(std::u16string_view path, DWORD access) {
+  const HANDLE opened = CreateFileW(
+      Wide(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+      return std::nullopt;
+    }
+    ThrowSystemError(error);
   }
-  return Wide(name);
+  return UniqueKernelHandle(opened);
+}
+
+bool HasReparseAttribute(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (!GetFileInformationByHandle(file, &information)) {
+    ThrowSystemError(GetLastError());
+  }
+  return (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 }  // namespace
 
-std::vector<AccessEntry> Win32FolderSecurity::FolderAccess(std::u16string_view folder) {
+std::optional<PathSecurity> Win32FolderSecurity::Inspect(std::u16string_view path) {
+  // READ_CONTROL for the owner and DACL, FILE_READ_ATTRIBUTES for the reparse attribute.
+  const std::optional<UniqueKernelHandle> file =
+      OpenItself(path, READ_CONTROL | FILE_READ_ATTRIBUTES);
+  if (!file) {
+    return std::nullopt;
+  }
+  PathSecurity security;
+  security.reparsePoint = HasReparseAttribute(file->get());
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  const DWORD error =
-      GetNamedSecurityInfoW(PathName(folder).c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
-                            nullptr, nullptr, nullptr, nullptr, &descriptor);
-  const UniqueLocalMemory owner(descriptor);
+  PSID owner = nullptr;
+  const DWORD error = GetSecurityInfo(file->get(), SE_FILE_OBJECT,
+                                      OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                      &owner, nullptr, nullptr, nullptr, &descriptor);
+  const UniqueLocalMemory held(descriptor);
   if (error != ERROR_SUCCESS) {
     ThrowSystemError(error);
   }
-  return AccessEntries(descriptor);
+  if (owner != nullptr) {
+    security.owner = SidText(owner);
+  }
+  security.access = AccessEntries(descriptor);
+  return security;
 }
 
-std::optional<std::vector<AccessEntry>> Win32FolderSecurity::FileAccess(std::u16string_view file) {
-  if (GetFileAttributesW(PathName(file).c_str()) == INVALID_FILE_ATTRIBUTES &&
-      (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND)) {
+std::optional<bool> Win32FolderSecurity::IsReparsePoint(std::u16string_view path) {
+  const std::optional<UniqueKernelHandle> file = OpenItself(path, FILE_READ_ATTRIBUTES);
+  if (!file) {
     return std::nullopt;
   }
-  return FolderAccess(file);
-}
-
-std::optional<std::u16string> Win32FolderSecurity::Owner(std::u16string_view path) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  PSID sid = nullptr;
-  const DWORD error =
-      GetNamedSecurityInfoW(PathName(path).c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION,
-                            &sid, nullptr, nullptr, nullptr, &descriptor);
-  const UniqueLocalMemory owner(descriptor);
-  if (error != ERROR_SUCCESS) {
-    ThrowSystemError(error);
-  }
-  if (sid == nullptr) {
-    return std::nullopt;
-  }
-  return SidText(sid);
+  return HasReparseAttribute(file->get());
 }
 
 std::u16string Win32FolderSecurity::CurrentAccount() {

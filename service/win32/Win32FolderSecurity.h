@@ -6,9 +6,10 @@
 
 class Win32FolderSecurity : public FolderSecurityPort {
  public:
-  std::vector<AccessEntry> FolderAccess(std::u16string_view folder) override;
-  std::optional<std::vector<AccessEntry>> FileAccess(std::u16string_view file) override;
-  std::optional<std::u16string> Owner(std::u16string_view path) override;
+  // Opens the path itself (FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, so folders
+  // open too) and reads its attributes and security from that one handle.
+  std::optional<PathSecurity> Inspect(std::u16string_view path) override;
+  std::optional<bool> IsReparsePoint(std::u16string_view path) override;
   std::u16string CurrentAccount() override;
 };
 

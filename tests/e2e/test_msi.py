@@ -134,6 +134,12 @@ def check_permissions_table():
 
 
 def fresh_install(reference):
+    # A folder outside Program Files, which the package cannot judge: refused before any write.
+    elsewhere = os.path.join(w.ENV["WINEPREFIX"], "drive_c", "NimbelloMsiElsewhere")
+    rc = w.wine("msiexec", "/i", w.win_path(PACKAGE), "/qn",
+                "INSTALLFOLDER=" + w.win_path(elsewhere), timeout=180, env=ENV)[0]
+    w.check(rc == 1603 % 256 and not os.path.exists(elsewhere),
+            "INSTALLFOLDER outside Program Files: 1603 (%d, its low 8 bits), nothing made" % rc)
     w.check(msiexec("/i", PACKAGE) == 0, "install exits with 0")
     check_installed("install", reference)
     check_permissions_table()

@@ -389,24 +389,25 @@ class FakeTimerPort : public TimerPort {
   std::map<uint64_t, FakeMessageQueue*> routed_;
 };
 
-// A folder's access list as set up by the test; by default what a folder under Program Files has.
+// Folders and files as set up by the test; any other path is what Program Files and its files
+// are: owned by the Administrators, SYSTEM full, Users read.
 class FakeFolderSecurity : public FolderSecurityPort {
  public:
   std::vector<AccessEntry> entries{{AccessEntry::Kind::Allow, 0x3, 0x1F01FF, u"S-1-5-18"},
                                    {AccessEntry::Kind::Allow, 0x3, 0x1200A9, u"S-1-5-32-545"}};
+  std::map<std::u16string, std::optional<PathSecurity>> paths;  // nothing: no such path
   std::vector<std::u16string> asked;
-  std::optional<std::vector<AccessEntry>> workerEntries;  // the worker file's; nothing: no file
-  std::optional<std::u16string> owner = u"S-1-5-32-544", workerOwner = u"S-1-5-32-544";
   std::u16string account = u"S-1-5-21-1-2-3-500";
-  std::vector<AccessEntry> FolderAccess(std::u16string_view folder) override {
-    asked.emplace_back(folder);
-    return entries;
+  std::optional<PathSecurity> Inspect(std::u16string_view path) override {
+    asked.emplace_back(path);
+    if (const auto set = paths.find(std::u16string(path)); set != paths.end()) {
+      return set->second;
+    }
+    return PathSecurity{false, u"S-1-5-32-544", entries};
   }
-  std::optional<std::vector<AccessEntry>> FileAccess(std::u16string_view) override {
-    return workerEntries;
-  }
-  std::optional<std::u16string> Owner(std::u16string_view path) override {
-    return path.ends_with(u".exe") ? workerOwner : owner;
+  std::optional<bool> IsReparsePoint(std::u16string_view path) override {
+    const std::optional<PathSecurity> found = Inspect(path);
+    return found ? std::optional(found->reparsePoint) : std::nullopt;
   }
   std::u16string CurrentAccount() override { return account; }
 };

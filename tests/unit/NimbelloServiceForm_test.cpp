@@ -262,7 +262,7 @@ TEST(TNimbello, InstallRefusesAFolderThatUsersCanChange) {
     } catch (const Failure& f) {
       EXPECT_EQ(f.Text().rfind(text, 0), 0u) << ToUtf8(f.Text());
     }
-    EXPECT_EQ(rig.folders.asked, std::vector<std::u16string>(2, u"C:\\Tools\\"));
+    EXPECT_EQ(rig.folders.asked.front(), u"C:\\Tools");
   }
 }
 

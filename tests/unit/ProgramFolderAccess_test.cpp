@@ -1,4 +1,4 @@
-// Which program folders a user who is not an administrator could change.
+// Which program folders and files another account than the administrators' could change.
 #include "service/ProgramFolderAccess.h"
 
 #include <gtest/gtest.h>
@@ -13,84 +13,93 @@ constexpr auto D = AccessEntry::Kind::Deny;
 // SDDL's flags and SIDs, spelled out.
 constexpr uint8_t OICI = 0x3, OICIIO = 0xB, CIIO = 0xA;
 constexpr const char16_t *SY = u"S-1-5-18", *BA = u"S-1-5-32-544", *BU = u"S-1-5-32-545",
-                         *AU = u"S-1-5-11", *WD = u"S-1-1-0", *IU = u"S-1-5-4",
-                         *BG = u"S-1-5-32-546", *CO = u"S-1-3-0", *Me = u"S-1-5-21-0-0-0-1000";
+                         *AU = u"S-1-5-11", *WD = u"S-1-1-0", *IU = u"S-1-5-4", *CO = u"S-1-3-0",
+                         *Me = u"S-1-5-21-0-0-0-1000", *Bob = u"S-1-5-21-1-2-3-1001",
+                         *TI = u"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
 
-TEST(ProgramFolderAccess, BroadGroupsThatMayChangeTheFolderOrItsFiles) {
+TEST(ProgramFolderAccess, EntriesThatLetOthersChangeIt) {
   struct Case {
     const char* name;
     std::vector<AccessEntry> dacl;
     bool mayChange;
   };
   const Case cases[] = {
-      {"Wine's default folder",
+      {"Wine's default folder, judged as its user",
        {{A, OICI, 0x1F01FF, SY}, {A, OICI, 0x1F01FF, Me}, {A, OICI, 0x1200A9, WD}},
        false},
       {"Program Files",
        {{A, OICI, 0x1F01FF, SY},
         {A, OICI, 0x1F01FF, BA},
+        {A, 0, 0x1F01FF, TI},
         {A, 0, 0x1200A9, BU},
         {A, OICIIO, 0xA0000000, BU},
         {A, OICIIO, 0x10000000, CO}},
        false},
-      {"made under C:\\: Authenticated Users modify",
-       {{A, OICI, 0x1F01FF, SY}, {A, 0, 0x1301BF, AU}},
-       true},
+      {"made under C:\\: Authenticated Users modify", {{A, 0, 0x1301BF, AU}}, true},
+      {"a named user's write, inherited under a profile", {{A, OICI, 0x1301BF, Bob}}, true},
       {"files inside inherit generic write", {{A, OICIIO, 0x40000000, AU}}, true},
-      {"only subfolders inherit it", {{A, CIIO, 0x40000000, AU}}, false},
+      {"subfolders inherit it: still a grant", {{A, CIIO, 0x40000000, BU}}, true},
       {"no DACL: everyone everything", {{A, 0, 0x10000000, WD}}, true},
-      {"append only, INTERACTIVE", {{A, OICI, 0x4, IU}}, true},
-      {"delete child, Guests", {{A, OICI, 0x40, BG}}, true},
-      {"write DAC, Users", {{A, OICI, 0x40000, BU}}, true},
-      {"take ownership, Everyone", {{A, OICI, 0x80000, WD}}, true},
-      {"delete and read for Users", {{A, OICI, 0x1200A9 | 0x10000, BU}}, false},
-      {"a user's own SID", {{A, OICI, 0x1F01FF, Me}}, false},
-      {"deny before allow, same group",
-       {{D, OICI, 0x40000000 | 0xC0000 | 0x40, AU}, {A, OICI, 0x1F01FF, AU}},
-       false},
-      {"Everyone's deny covers Users", {{D, OICI, 0x10000000, WD}, {A, OICI, 0x1F01FF, BU}}, false},
-      {"deny after allow counts not", {{A, OICI, 0x1F01FF, AU}, {D, OICI, 0x1F01FF, AU}}, true},
-      {"another group's deny counts not", {{D, OICI, 0x1F01FF, BG}, {A, OICI, 0x1F01FF, AU}}, true},
-      {"deny leaves append", {{D, OICI, 0x2, BU}, {A, OICI, 0x6, BU}}, true},
+      {"append only", {{A, OICI, 0x4, IU}}, true},
+      {"delete child", {{A, OICI, 0x40, Bob}}, true},
+      {"delete", {{A, 0, 0x10000, Bob}}, true},
+      {"write DAC", {{A, OICI, 0x40000, BU}}, true},
+      {"take ownership", {{A, OICI, 0x80000, WD}}, true},
+      {"write attributes and extended attributes only", {{A, 0, 0x1200A9 | 0x110, Bob}}, false},
+      {"CREATOR OWNER on the object itself", {{A, OICI, 0x10000000, CO}}, true},
+      {"a deny first takes nothing back", {{D, OICI, 0x10000000, WD}, {A, OICI, 0x2, BU}}, true},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(BroadGroupsMayChange(c.dacl), c.mayChange) << c.name;
+    EXPECT_EQ(OthersMayChange(c.dacl, Me), c.mayChange) << c.name;
   }
 }
 
-// The folder's owner and the worker file's owner and DACL judged with the folder's DACL (Program
-// Files' in the fake). The installer runs as an administrator's own account.
-TEST(ProgramFolderAccess, OwnersAndTheWorkerFile) {
-  const std::u16string Installer = u"S-1-5-21-1-2-3-500", User = u"S-1-5-21-1-2-3-1001", No;
+// The folder, the folders above it, the worker and the service's file, each opened as itself.
+TEST(ProgramFolderAccess, JudgesTheWholePathAndBothPrograms) {
+  const std::u16string Folder = u"D:\\Apps\\Nimbello", Worker = Folder + u"\\NimbelloDefrag.exe",
+                       Service = Folder + u"\\NimbelloService.exe";
   const std::vector<AccessEntry> everyoneWrites = {{A, 0, 0x1301BF, WD}};
+  const std::optional<PathSecurity> Junction = PathSecurity{true, BA, {}}, None;
   struct Case {
-    std::u16string owner, workerOwner;  // empty: none
-    bool worker, plantedWritable;       // a worker file; one that Everyone may write
-    bool mayChange;
+    const char* name;
+    std::u16string path;
+    std::optional<PathSecurity> is;
+    FolderRefusal refusal;
   };
-  // clang-format off
   const Case cases[] = {
-      {BA, BA, false, false, false}, {SY, BA, false, false, false}, {Installer, BA, false, false, false},
-      {u"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464", BA, false, false, false},
-      {User, BA, false, false, true}, {BU, BA, false, false, true}, {No, BA, false, false, true},
-      {u"S-1-5-18-7", BA, false, false, true},
-      {BA, BA, true, false, false}, {BA, BA, true, true, true}, {BA, User, true, false, true},
-      {BA, No, true, false, true},
+      {"all the administrators'", Folder, PathSecurity{false, SY, {}}, FolderRefusal::None},
+      {"no worker yet", Worker, None, FolderRefusal::None},
+      {"the folder is a junction", Folder, Junction, FolderRefusal::ReparsePoint},
+      {"a folder above is a junction", u"D:\\Apps", Junction, FolderRefusal::ReparsePoint},
+      {"the volume root is one", u"D:\\", Junction, FolderRefusal::ReparsePoint},
+      {"the worker is a link", Worker, Junction, FolderRefusal::ReparsePoint},
+      {"a user made the folder", Folder, PathSecurity{false, Bob, {}}, FolderRefusal::Owner},
+      {"no owner", Folder, PathSecurity{false, std::nullopt, {}}, FolderRefusal::Owner},
+      {"a user owns the service", Service, PathSecurity{false, Bob, {}}, FolderRefusal::Owner},
+      {"TrustedInstaller owns the worker", Worker, PathSecurity{false, TI, {}},
+       FolderRefusal::None},
+      {"Everyone may write the worker", Worker, PathSecurity{false, BA, everyoneWrites},
+       FolderRefusal::Access},
+      {"Everyone may write the service", Service, PathSecurity{false, BA, everyoneWrites},
+       FolderRefusal::Access},
+      {"the folder is gone", Folder, None, FolderRefusal::Unreadable},
+      {"the service file is gone", Service, None, FolderRefusal::Unreadable},
   };
-  // clang-format on
   for (const Case& c : cases) {
     FakeFolderSecurity folders;
-    folders.account = Installer;
-    const auto sid = [](const std::u16string& s) {
-      return s.empty() ? std::nullopt : std::optional(s);
-    };
-    folders.owner = sid(c.owner);
-    folders.workerOwner = sid(c.workerOwner);
-    if (c.worker) {
-      folders.workerEntries = c.plantedWritable ? everyoneWrites : folders.entries;
-    }
-    EXPECT_EQ(UsersMayChangeProgramFolder(folders, u"C:\\Nimbello\\"), c.mayChange)
-        << ToUtf8(c.owner) << " " << ToUtf8(c.workerOwner) << " " << c.worker;
+    folders.paths[c.path] = c.is;
+    EXPECT_EQ(JudgeProgramFolder(folders, Folder + u"\\", Service), c.refusal) << c.name;
+  }
+  // Owners a user cannot give; the judging account counts only as itself.
+  for (const auto& [owner, administrative] : {std::pair{SY, true},
+                                              {BA, true},
+                                              {TI, true},
+                                              {Me, true},
+                                              {Bob, false},
+                                              {BU, false},
+                                              {u"S-1-5-18-7", false},
+                                              {u"", false}}) {
+    EXPECT_EQ(IsAdministrativeOwner(owner, Me), administrative) << ToUtf8(owner);
   }
 }
 

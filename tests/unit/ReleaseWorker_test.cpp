@@ -6,6 +6,7 @@
 #include <climits>
 #include <functional>
 #include <set>
+#include <tuple>
 
 #include "foundation/CustomRegistry.h"
 #include "foundation/base/Text.h"
@@ -228,21 +229,24 @@ TEST(ReleaseWorker, BoundedAndCooledDown) {
   }
 }
 
-// Only objects that a standard user cannot have made belong to a privileged worker's turn.
-TEST(ReleaseTurnOwner, SystemOrAdministratorsOnly) {
-  const std::pair<std::optional<std::u16string_view>, bool> rows[] = {
-      {u"S-1-5-18", true},
-      {u"S-1-5-32-544", true},
-      {u"S-1-5-21-1-2-3-1001", false},
-      {u"S-1-5-32-545", false},
-      {u"S-1-1-0", false},
-      {u"S-1-5-19", false},
-      {u"S-1-5-18-1", false},
-      {u"", false},
-      {std::nullopt, false},
+// Only a turn file that a standard user cannot have made or re-pointed is the privileged turn.
+TEST(ReleaseTurnOwner, SystemAdministratorsOrItselfAndNoReparsePoint) {
+  const std::u16string_view Me = u"S-1-5-21-0-0-0-1000";
+  const std::tuple<bool, std::optional<std::u16string_view>, bool> rows[] = {
+      {false, u"S-1-5-18", true},
+      {false, u"S-1-5-32-544", true},
+      {false, Me, true},
+      {true, u"S-1-5-18", false},
+      {false, u"S-1-5-21-1-2-3-1001", false},
+      {false, u"S-1-5-32-545", false},
+      {false, u"S-1-1-0", false},
+      {false, u"S-1-5-18-1", false},
+      {false, u"", false},
+      {false, std::nullopt, false},
   };
-  for (const auto& [owner, accepted] : rows) {
-    EXPECT_EQ(IsTurnOwner(owner), accepted) << (owner ? ToUtf8(std::u16string(*owner)) : "none");
+  for (const auto& [reparse, owner, accepted] : rows) {
+    EXPECT_EQ(IsTurnFile(reparse, owner, Me), accepted)
+        << reparse << (owner ? ToUtf8(std::u16string(*owner)) : "none");
   }
 }
 

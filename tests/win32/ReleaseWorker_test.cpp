@@ -3,7 +3,6 @@
 // LastRelease behind, and one worker waits for the turn while the others hand their megabytes on.
 // Trimming does nothing under Wine, so these check the control flow, not the memory.
 #include <windows.h>
-#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -243,34 +242,37 @@ TEST_F(ReleaseWorkerTest, ConsoleSessionNamesTheForegroundProcess) {
 }
 
 TEST_F(ReleaseWorkerTest, OneWaitsPastSquattersAndTheOthersHandOn) {
-  // A user's objects under the turn's names (no administrator as owner) are passed by: the turn
-  // moves to the next name, where this test holds the working place as a worker would.
-  const std::wstring name = Wide(Constants::ReleaseWorkerMutex);
-  const HANDLE squatted = CreateMutexW(nullptr, TRUE, name.c_str());
-  const HANDLE event = CreateEventW(nullptr, TRUE, FALSE, (name + L".Waiting").c_str());
-  PSECURITY_DESCRIPTOR administrators = nullptr;
-  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
-      L"O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)", SDDL_REVISION_1, &administrators, nullptr));
-  SECURITY_ATTRIBUTES attributes{sizeof(attributes), administrators, FALSE};
-  const HANDLE working = CreateMutexW(&attributes, TRUE, (name + L".1").c_str());
-  ASSERT_TRUE(squatted && event && working);
+  // A user's objects under the old global names take no part: the privileged turn is the lock
+  // file in the worker's folder, whose working place this test holds as a worker would.
+  const HANDLE squatted = CreateMutexW(nullptr, TRUE, L"Global\\NimbelloDefrag");
+  const HANDLE event = CreateEventW(nullptr, TRUE, FALSE, L"Global\\NimbelloDefrag.Waiting");
+  const std::wstring turn =
+      worker_.substr(0, worker_.find_last_of(L'\\') + 1) + L"NimbelloDefrag.turn";
+  const HANDLE file =
+      CreateFileW(turn.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_ALWAYS, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  OVERLAPPED working{};
+  ASSERT_TRUE(
+      LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &working));
+  ASSERT_TRUE(squatted && event);
 
   const PROCESS_INFORMATION waiting = Start(L"512");
   EXPECT_EQ(WaitForSingleObject(waiting.hProcess, 1500), static_cast<DWORD>(WAIT_TIMEOUT));
+  // Letting the squatter's objects go changes nothing either.
+  CloseHandle(squatted);
+  CloseHandle(event);
   for (const wchar_t* more : {L"256", L"128"}) {
     EXPECT_EQ(Wait(Start(more), 5s).exitCode, Code(ReleaseExitCode::HandedOn)) << more;
   }
   EXPECT_FALSE(Recorded(L"Requested"));
-  ReleaseMutex(working);
+  UnlockFileEx(file, 0, 1, 0, &working);
   const Finished f = Wait(waiting, std::chrono::milliseconds(WorkDeadlineMilliseconds) + 4s);
   EXPECT_TRUE(f.exitCode == Code(ReleaseExitCode::Reached) ||
               f.exitCode == Code(ReleaseExitCode::Partial))
       << f.exitCode;
   EXPECT_EQ(Recorded(L"Requested"), 512u + 256u + 128u);
-  for (const HANDLE h : {squatted, event, working}) {
-    CloseHandle(h);
-  }
-  LocalFree(administrators);
+  CloseHandle(file);
 }
 
 }  // namespace

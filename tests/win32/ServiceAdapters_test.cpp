@@ -107,34 +107,38 @@ TEST(Win32SystemMessages, MessagesOfKnownCodes) {
 }
 
 TEST(Win32FolderSecurity, FoldersThatUsersCanChange) {
-  // The folder Wine makes (SYSTEM and the user full, Everyone read) passes.
+  // The folder Wine makes (SYSTEM and the user full, Everyone read) passes, path and files too.
   Win32FolderSecurity folders;
   const std::u16string here = FromWide(wine_test::ProgramFolder());
-  EXPECT_FALSE(BroadGroupsMayChange(folders.FolderAccess(here)));
+  const std::u16string account = folders.CurrentAccount();
+  EXPECT_TRUE(account.starts_with(u"S-1-5-21-"));
+  const std::optional<PathSecurity> folder = folders.Inspect(here.substr(0, here.size() - 1));
+  ASSERT_TRUE(folder);
+  EXPECT_FALSE(folder->reparsePoint);
   // Wine keeps no file owners: every folder is the Wine user's, the account everything runs as.
-  EXPECT_EQ(folders.Owner(here), folders.CurrentAccount());
-  EXPECT_TRUE(folders.CurrentAccount().starts_with(u"S-1-5-21-"));
-  EXPECT_EQ(folders.FileAccess(here + u"no such worker.exe"), std::nullopt);
-  EXPECT_TRUE(folders.FileAccess(here + u"StandInWorker.exe"));
-  EXPECT_FALSE(UsersMayChangeProgramFolder(folders, here));
+  EXPECT_EQ(folder->owner, account);
+  EXPECT_FALSE(OthersMayChange(folder->access, account));
+  EXPECT_FALSE(folders.Inspect(here + u"no such worker.exe"));
+  EXPECT_EQ(JudgeProgramFolder(folders, here, here + u"StandInWorker.exe"), FolderRefusal::None);
   // Descriptors as SDDL: a folder made under C:\ inherits "Authenticated Users: Modify".
   const std::pair<const wchar_t*, bool> cases[] = {
       {L"D:(A;OICI;FA;;;SY)(A;OICI;FA;;;S-1-5-21-0-0-0-1000)(A;OICI;0x1200a9;;;WD)", false},
       {L"D:(A;OICIID;FA;;;SY)(A;ID;0x1301bf;;;AU)(A;OICIIOID;SDGXGWGR;;;AU)", true},
-      {L"D:(D;OICI;GA;;;WD)(A;OICI;GA;;;BU)", false},
+      {L"D:(A;OICI;0x1200a9;;;BU)(A;;0x10000;;;S-1-5-21-1-2-3-1001)", true},
   };
   for (const auto& [sddl, mayChange] : cases) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1,
                                                                      &descriptor, nullptr));
     const UniqueLocalMemory owner(descriptor);
-    EXPECT_EQ(BroadGroupsMayChange(AccessEntries(descriptor)), mayChange) << wine_test::Utf8(sddl);
+    EXPECT_EQ(OthersMayChange(AccessEntries(descriptor), u"S-1-5-21-0-0-0-1000"), mayChange)
+        << wine_test::Utf8(sddl);
   }
   // No DACL at all (a FAT drive): everyone may do everything.
   SECURITY_DESCRIPTOR open{};
   ASSERT_TRUE(InitializeSecurityDescriptor(&open, SECURITY_DESCRIPTOR_REVISION));
   ASSERT_TRUE(SetSecurityDescriptorDacl(&open, TRUE, nullptr, FALSE));
-  EXPECT_TRUE(BroadGroupsMayChange(AccessEntries(&open)));
+  EXPECT_TRUE(OthersMayChange(AccessEntries(&open), account));
 }
 
 TEST(Win32EventSources, RegisteredWithTheProgramAndRemoved) {

@@ -9,18 +9,24 @@
 #include <string>
 
 #include "foundation/Constants.h"
+#include "foundation/base/win32/ModuleFileName.h"
 #include "foundation/base/win32/WideText.h"
 #include "worker/ReleaseTurnOwner.h"
 
 namespace {
 
-// Only administrators (SYSTEM among them) reach the global objects, and they own them: a user's
-// object of the same name is never taken for one of ours.
-constexpr wchar_t GlobalSecurity[] = L"O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)";
+// SYSTEM and the Administrators alone may open the lock file, and they own it.
+constexpr wchar_t TurnFileSecurity[] = L"O:BAD:P(A;;FA;;;SY)(A;;FA;;;BA)";
 
-// A user who holds one name of the turn moves it to the next; holding all of them stops the
-// privileged workers from running, never makes them wait long or run side by side.
-constexpr int NameCandidates = 4;
+// Where in the lock file each place is locked, and where the count lies.
+constexpr DWORD WorkingByte = 0;
+constexpr DWORD WaitingByte = 1;
+constexpr DWORD GuardByte = 2;
+constexpr DWORD CountOffset = 8;
+// A lock is polled in these steps; the guard is held for one read and one write, so waiting for
+// it is bounded too.
+constexpr DWORD PollMilliseconds = 20;
+constexpr DWORD GuardMilliseconds = 2000;
 
 bool RunsAsAdministrator() {
   BYTE sid[SECURITY_MAX_SID_SIZE];
@@ -30,88 +36,154 @@ bool RunsAsAdministrator() {
          CheckTokenMembership(nullptr, sid, &member) && member;
 }
 
-std::optional<std::u16string> OwnerOf(HANDLE object) {
-  PSID owner = nullptr;
-  UniqueLocalMemory descriptor;
-  if (GetSecurityInfo(object, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
-                      nullptr, nullptr,
-                      reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.put())) != ERROR_SUCCESS ||
-      owner == nullptr) {
-    return std::nullopt;
-  }
+std::optional<std::u16string> SidText(PSID sid) {
   UniqueLocalMemory text;
-  if (!ConvertSidToStringSidW(owner, reinterpret_cast<LPWSTR*>(text.put()))) {
+  if (sid == nullptr || !ConvertSidToStringSidW(sid, reinterpret_cast<LPWSTR*>(text.put()))) {
     return std::nullopt;
   }
   return FromWide(static_cast<const wchar_t*>(text.get()));
 }
 
-// An object made anew, or an existing one whose owner is the turn's. Nothing for an object of
-// another kind or owner under the name, or one that refuses us.
-template <class Make>
-UniqueKernelHandle MakeOrOpen(Make make, SECURITY_ATTRIBUTES* attributes) {
-  SetLastError(ERROR_SUCCESS);
-  UniqueKernelHandle object(make(attributes));
-  if (object && attributes != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
-    const std::optional<std::u16string> owner = OwnerOf(object.get());
-    if (!IsTurnOwner(owner ? std::optional<std::u16string_view>(*owner) : std::nullopt)) {
-      object.reset();
-    }
+std::optional<std::u16string> OwnerOf(HANDLE object) {
+  PSID owner = nullptr;
+  UniqueLocalMemory descriptor;
+  if (GetSecurityInfo(object, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                      nullptr,
+                      reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.put())) != ERROR_SUCCESS) {
+    return std::nullopt;
   }
-  return object;
+  return SidText(owner);
+}
+
+std::u16string CurrentAccount() {
+  UniqueKernelHandle token;
+  alignas(TOKEN_USER) BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE] = {};
+  DWORD size = 0;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()) ||
+      !GetTokenInformation(token.get(), TokenUser, buffer, sizeof(buffer), &size)) {
+    return {};
+  }
+  return SidText(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid).value_or(u"");
+}
+
+bool TryLock(HANDLE file, DWORD offset) {
+  OVERLAPPED at{};
+  at.Offset = offset;
+  return LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at) != 0;
+}
+
+void Unlock(HANDLE file, DWORD offset) {
+  OVERLAPPED at{};
+  at.Offset = offset;
+  UnlockFileEx(file, 0, 1, 0, &at);
+}
+
+// Polls the lock until it is taken or the time is up; at least one try. The 32-bit count's
+// difference stays right across its wrap.
+bool LockWithin(HANDLE file, DWORD offset, uint32_t milliseconds) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    if (TryLock(file, offset)) {
+      return true;
+    }
+    if (GetLastError() != ERROR_LOCK_VIOLATION || GetTickCount() - start >= milliseconds) {
+      return false;
+    }
+    Sleep(PollMilliseconds);
+  }
 }
 
 }  // namespace
 
 bool Win32ReleaseTurn::Join() {
-  if (count_) {
-    return true;
+  if (!joined_) {
+    joined_ = RunsAsAdministrator() ? JoinFolderTurn() : JoinSessionTurn();
   }
-  const bool global = RunsAsAdministrator();
+  return joined_;
+}
+
+bool Win32ReleaseTurn::JoinFolderTurn() {
+  std::u16string path = ModuleFileName();
+  const size_t slash = path.find_last_of(u"\\/");
+  if (slash == std::u16string::npos) {
+    return false;
+  }
+  path.resize(slash + 1);
+  path += TurnFileName;
   UniqueLocalMemory descriptor;
-  SECURITY_ATTRIBUTES attributes{sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
-  if (global) {
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
-            GlobalSecurity, SDDL_REVISION_1,
-            reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.put()), nullptr)) {
-      return false;
-    }
-    attributes.lpSecurityDescriptor = descriptor.get();
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
+          TurnFileSecurity, SDDL_REVISION_1,
+          reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.put()), nullptr)) {
+    return false;
   }
-  SECURITY_ATTRIBUTES* const checked = global ? &attributes : nullptr;
+  SECURITY_ATTRIBUTES attributes{sizeof(SECURITY_ATTRIBUTES), descriptor.get(), FALSE};
+  // Never through a reparse point: one put there would move the lock out of the folder.
+  const HANDLE opened = CreateFileW(Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE | READ_CONTROL,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, &attributes, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) {
+    return false;
+  }
+  UniqueKernelHandle file(opened);
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (!GetFileInformationByHandle(file.get(), &information)) {
+    return false;
+  }
+  const std::optional<std::u16string> owner = OwnerOf(file.get());
+  if (!IsTurnFile((information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0,
+                  owner ? std::optional<std::u16string_view>(*owner) : std::nullopt,
+                  CurrentAccount())) {
+    return false;
+  }
+  file_ = std::move(file);
+  return true;
+}
+
+bool Win32ReleaseTurn::JoinSessionTurn() {
   const std::wstring name = Wide(Constants::ReleaseWorkerMutex);
-  const std::wstring base = global ? name : L"Local\\" + name.substr(name.find(L'\\') + 1);
-  for (int candidate = 0; candidate < NameCandidates; ++candidate) {
-    const std::wstring stem = candidate == 0 ? base : base + L"." + std::to_wstring(candidate);
-    working_ = MakeOrOpen(
-        [&](SECURITY_ATTRIBUTES* sa) { return CreateMutexW(sa, FALSE, stem.c_str()); }, checked);
-    waiting_ = MakeOrOpen(
-        [&](SECURITY_ATTRIBUTES* sa) {
-          return CreateMutexW(sa, FALSE, (stem + L".Waiting").c_str());
-        },
-        checked);
-    handedOn_ = MakeOrOpen(
-        [&](SECURITY_ATTRIBUTES* sa) {
-          return CreateFileMappingW(INVALID_HANDLE_VALUE, sa, PAGE_READWRITE, 0, sizeof(LONG),
-                                    (stem + L".HandedOn").c_str());
-        },
-        checked);
-    if (working_ && waiting_ && handedOn_) {
-      count_.reset(MapViewOfFile(handedOn_.get(), FILE_MAP_WRITE, 0, 0, sizeof(LONG)));
-      if (count_) {
-        return true;
-      }
-    }
+  const std::wstring stem = L"Local\\" + name.substr(name.find(L'\\') + 1);
+  working_.reset(CreateMutexW(nullptr, FALSE, stem.c_str()));
+  waiting_.reset(CreateMutexW(nullptr, FALSE, (stem + L".Waiting").c_str()));
+  handedOn_.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(LONG),
+                                     (stem + L".HandedOn").c_str()));
+  if (working_ && waiting_ && handedOn_) {
+    count_.reset(MapViewOfFile(handedOn_.get(), FILE_MAP_WRITE, 0, 0, sizeof(LONG)));
   }
-  working_.reset();
-  waiting_.reset();
-  handedOn_.reset();
-  return false;
+  return static_cast<bool>(count_);
+}
+
+uint32_t Win32ReleaseTurn::UpdateFileCount(uint32_t add, bool take) {
+  if (!LockWithin(file_.get(), GuardByte, GuardMilliseconds)) {
+    return 0;
+  }
+  LONG held = 0;
+  DWORD done = 0;
+  OVERLAPPED at{};
+  at.Offset = CountOffset;
+  if (!ReadFile(file_.get(), &held, sizeof(held), &done, &at) || done != sizeof(held)) {
+    held = 0;  // a new file, or one cut short
+  }
+  held = std::max<LONG>(held, 0);
+  const LONG next =
+      take ? 0
+           : static_cast<LONG>(std::min<long long>(static_cast<long long>(held) + add, LONG_MAX));
+  at = OVERLAPPED{};
+  at.Offset = CountOffset;
+  WriteFile(file_.get(), &next, sizeof(next), &done, &at);
+  Unlock(file_.get(), GuardByte);
+  return static_cast<uint32_t>(held);
 }
 
 TurnPlace Win32ReleaseTurn::TakeWaitingPlace() {
   if (!Join()) {
     return TurnPlace::Unavailable;
+  }
+  if (file_) {
+    if (TryLock(file_.get(), WaitingByte)) {
+      holdsWaiting_ = true;
+      return TurnPlace::Waiting;
+    }
+    return GetLastError() == ERROR_LOCK_VIOLATION ? TurnPlace::Occupied : TurnPlace::Unavailable;
   }
   switch (WaitForSingleObject(waiting_.get(), 0)) {
     case WAIT_OBJECT_0:
@@ -126,6 +198,10 @@ TurnPlace Win32ReleaseTurn::TakeWaitingPlace() {
 }
 
 void Win32ReleaseTurn::HandOn(uint32_t megabytes) {
+  if (file_) {
+    UpdateFileCount(megabytes, false);
+    return;
+  }
   auto* count = static_cast<volatile LONG*>(count_.get());
   if (count == nullptr) {
     return;
@@ -143,6 +219,11 @@ void Win32ReleaseTurn::HandOn(uint32_t megabytes) {
 }
 
 TurnResult Win32ReleaseTurn::WaitForTurn(uint32_t milliseconds) {
+  if (file_) {
+    // A lock of a worker that ended is given back by Windows: nothing is ever abandoned here.
+    holdsWorking_ = LockWithin(file_.get(), WorkingByte, milliseconds);
+    return holdsWorking_ ? TurnResult::Acquired : TurnResult::TimedOut;
+  }
   switch (WaitForSingleObject(working_.get(), milliseconds)) {
     case WAIT_OBJECT_0:
       holdsWorking_ = true;
@@ -156,6 +237,14 @@ TurnResult Win32ReleaseTurn::WaitForTurn(uint32_t milliseconds) {
 }
 
 uint32_t Win32ReleaseTurn::LeaveWaitingPlace() {
+  if (file_) {
+    const uint32_t handed = holdsWaiting_ ? UpdateFileCount(0, true) : 0;
+    if (holdsWaiting_) {
+      Unlock(file_.get(), WaitingByte);
+      holdsWaiting_ = false;
+    }
+    return handed;
+  }
   if (holdsWaiting_) {
     ReleaseMutex(waiting_.get());
     holdsWaiting_ = false;
@@ -167,7 +256,11 @@ uint32_t Win32ReleaseTurn::LeaveWaitingPlace() {
 
 void Win32ReleaseTurn::EndTurn() {
   if (holdsWorking_) {
-    ReleaseMutex(working_.get());
+    if (file_) {
+      Unlock(file_.get(), WorkingByte);
+    } else {
+      ReleaseMutex(working_.get());
+    }
     holdsWorking_ = false;
   }
 }

@@ -1,4 +1,4 @@
-#include "worker/ReleaseCoolDown.h"
+#include "foundation/ReleaseCoolDown.h"
 
 bool IsCoolingDown(uint64_t lastEnd, uint64_t now) {
   return lastEnd != 0 && lastEnd <= now && now - lastEnd < CoolDownFileTime;
