@@ -223,6 +223,25 @@ def soak(wine):
     return rc == 0
 
 
+def main_window(wine):
+    """The main window's start to first paint and idle cost, beside a bare window program."""
+    test = os.path.join(X64, "bin", "win32_MainWindow_test.exe")
+    if not (os.path.exists(test) and wine.exe("BareWindow")):
+        skipped.append("main window start and idle cost (win32_MainWindow_test or BareWindow not built)")
+        return
+    note("main window beside a bare window under Wine")
+    shipped = os.path.abspath(os.path.join(X86, "bin"))
+    rc, out = wine.run(test, "--gtest_filter=MainWindow.Benchmark", timeout=600, env={
+        "NIMBELLO_MAINWINDOW_BENCH": "1",
+        "NIMBELLO_SHIPPED_BIN": shipped if os.path.exists(os.path.join(shipped, "Nimbello.exe")) else ""})
+    for line in out.splitlines():
+        m = re.match(r"^mainwindow: (.*?) = (.*)$", line.strip())
+        if m:
+            row("Wine: main window and a bare window", m.group(1), m.group(2))
+    if rc != 0:
+        row("Wine: main window and a bare window", "result", "exit code %d" % rc)
+
+
 def sizes():
     for exe in ("NimbelloService", "NimbelloTray", "NimbelloDefrag"):
         path = os.path.join(X86, "bin", exe + ".exe")
@@ -255,6 +274,7 @@ def main():
             wine_benches(wine)
             soak_ok = soak(wine)
             tray_program(wine)
+            main_window(wine)
             service_program(wine)
         finally:
             if started_here:

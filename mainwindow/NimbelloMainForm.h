@@ -15,7 +15,7 @@
 
 #include "foundation/Captions.h"
 #include "foundation/CustomRegistry.h"
-#include "foundation/IconPicture.h"
+#include "foundation/base/IconPicture.h"
 #include "foundation/LauncherPort.h"
 #include "foundation/ResourcePort.h"
 #include "foundation/SystemColorsPort.h"

@@ -6,6 +6,7 @@
 
 #include "foundation/Constants.h"
 #include "foundation/base/Guard.h"
+#include "foundation/base/win32/Dpi.h"
 #include "foundation/base/win32/UniqueHandle.h"
 #include "foundation/base/win32/WideText.h"
 #include "mainwindow/MainFormIds.h"
@@ -15,22 +16,6 @@ namespace {
 
 constexpr UINT_PTR MainTimer = 1;
 constexpr UINT MainTimerInterval = 1000;
-
-// The window's DPI: GetDpiForWindow where Windows has it (10 and later), bound at run time, else
-// the screen's.
-UINT WindowDpi(HWND window) {
-  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-  static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-  if (getDpiForWindow != nullptr) {
-    if (const UINT dpi = getDpiForWindow(window); dpi != 0) {
-      return dpi;
-    }
-  }
-  const UniqueScreenDC screen(GetDC(nullptr));
-  const int dpi = screen ? GetDeviceCaps(screen.get(), LOGPIXELSX) : 0;
-  return dpi > 0 ? static_cast<UINT>(dpi) : USER_DEFAULT_SCREEN_DPI;
-}
 
 std::u16string WindowText(HWND item) {
   const int length = GetWindowTextLengthW(item);

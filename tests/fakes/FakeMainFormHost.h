@@ -1,6 +1,5 @@
 #pragma once
-// The main window's dialog as plain state: control texts, checks, enabled states and lists,
-// the messages shown, the colour the colour dialog answers and the other parts' state.
+// The main window's dialog as plain state, and the other parts' state it reports.
 #include <map>
 #include <optional>
 #include <string>
