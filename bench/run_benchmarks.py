@@ -231,6 +231,63 @@ def soak(wine):
     return rc == 0
 
 
+def main_window(wine):
+    """The main window's start to first paint and idle cost, beside a bare window program."""
+    test = os.path.join(X64, "bin", "win32_MainWindow_test.exe")
+    if not (os.path.exists(test) and wine.exe("BareWindow")):
+        skipped.append("main window start and idle cost (win32_MainWindow_test or BareWindow not built)")
+        return
+    note("main window beside a bare window under Wine")
+    shipped = os.path.abspath(os.path.join(X86, "bin"))
+    rc, out = wine.run(test, "--gtest_filter=MainWindow.Benchmark", timeout=600, env={
+        "NIMBELLO_MAINWINDOW_BENCH": "1",
+        "NIMBELLO_SHIPPED_BIN": shipped if os.path.exists(os.path.join(shipped, "Nimbello.exe")) else ""})
+    for line in out.splitlines():
+        m = re.match(r"^mainwindow: (.*?) = (.*)$", line.strip())
+        if m:
+            row("Wine: main window and a bare window", m.group(1), m.group(2))
+    if rc != 0:
+        row("Wine: main window and a bare window", "result", "exit code %d" % rc)
+
+
+def linux_cpu_ns(program):
+    """Processor time in ns of the Linux process that runs the Windows program (its schedstat)."""
+    for cmdline in glob.glob("/proc/[0-9]*/cmdline"):
+        try:
+            words = open(cmdline, "rb").read().decode("utf-8", "replace").split("\0")
+            if words and words[0].replace("\\", "/").endswith("/" + program):
+                return int(open(os.path.join(os.path.dirname(cmdline), "schedstat")).read().split()[0])
+        except (OSError, ValueError):
+            pass
+    return None
+
+
+def idle_on_linux(wine):
+    """Wine counts process times in 10 ms steps: the idle cost again, from the kernel's counter."""
+    section, probe = "Wine: main window and a bare window", wine.exe("ProcessProbe")
+    for name, window_class in (("Nimbello", "TNBMainForm"), ("BareWindow", "NimbelloBareWindow")):
+        if not (probe and wine.exe(name)):
+            skipped.append("%s idle on the Linux side (not built)" % name)
+            continue
+        process = wine.spawn(wine.exe(name))
+        try:
+            if wine.run(probe, "wait-window", window_class, "30000", timeout=60)[0] != 0:
+                row(section, name + ".exe (this tree) start", "window did not appear")
+                continue
+            time.sleep(2)
+            before = linux_cpu_ns(name + ".exe")
+            time.sleep(10)
+            after = linux_cpu_ns(name + ".exe")
+            row(section, name + ".exe (this tree) processor time, 10 s idle, Linux schedstat",
+                "%.2f ms" % ((after - before) / 1e6) if None not in (before, after) else "not found")
+        finally:
+            wine.run(probe, "close", window_class, timeout=30)
+            try:
+                process.wait(timeout=30)
+            except subprocess.TimeoutExpired:
+                process.kill()
+
+
 def sizes():
     for exe in ("NimbelloService", "NimbelloTray", "NimbelloDefrag"):
         path = os.path.join(X86, "bin", exe + ".exe")
@@ -263,6 +320,8 @@ def main():
             wine_benches(wine)
             soak_ok = soak(wine)
             tray_program(wine)
+            main_window(wine)
+            idle_on_linux(wine)
             service_program(wine)
         finally:
             if started_here:

@@ -69,10 +69,5 @@ inline constexpr std::u16string_view MainFormClass = u"TNBMainForm";
 inline constexpr std::u16string_view ServiceName = u"Nimbello";
 inline constexpr std::u16string_view ServicesKey =
     u"\\SYSTEM\\CurrentControlSet\\Services\\Nimbello\\";
-// Why an install from a folder that users can change is refused, when the language file has no
-// text for it; "%s" stands for the folder.
-inline constexpr std::u16string_view UnsafeFolderText =
-    u"Users who are not administrators can change the folder %s. Install Nimbello in a folder "
-    u"that only administrators can change, such as Program Files.";
 
 }  // namespace Constants

@@ -9,7 +9,7 @@
 
 namespace {
 
-// A worker waits at most 90 s for its turn and works about 8 s: ten minutes is beyond any run.
+// A worker waits at most 20 s for its turn and works about 8 s: ten minutes is beyond any run.
 constexpr uint32_t LongestRunMilliseconds = 600000;
 
 }  // namespace
@@ -46,7 +46,8 @@ std::optional<LastRelease> ReadLastRelease(RegistryPort& registry, uint64_t nowF
       return std::nullopt;
     }
     // In rounded megabytes, as the worker cuts a request to the total.
-    const int64_t totalMegabytes = RoundToInt64(static_cast<long double>(totalBytes) / 1024 / 1024);
+    const int64_t totalMegabytes =
+        RoundToInt64(RoundedMegabytes(static_cast<long double>(totalBytes)));
     const bool fitsMemory =
         totalBytes <= 0 || (static_cast<int64_t>(*requested) <= totalMegabytes &&
                             static_cast<int64_t>(*freed) <= totalMegabytes);

@@ -12,7 +12,7 @@
 #include "foundation/base/Text.h"
 
 bool IsLargeMemoryClass(int64_t totalBytes) {
-  const int64_t megabytes = RoundToInt64(static_cast<long double>(totalBytes) / 1024.0L / 1024.0L);
+  const int64_t megabytes = RoundToInt64(RoundedMegabytes(static_cast<long double>(totalBytes)));
   return megabytes >= Constants::LargeMemoryMegabytes;
 }
 
@@ -42,17 +42,16 @@ int64_t PercentOfBytes(int32_t percent, int64_t totalBytes) {
 }
 
 int32_t BytesToMegabytes(int64_t bytes) {
-  return RoundToInt32(static_cast<long double>(bytes) / 1024.0L / 1024.0L);
+  return RoundToInt32(RoundedMegabytes(static_cast<long double>(bytes)));
 }
 
 int32_t GetReleaseMegabytes(int32_t percent, int64_t totalBytes) {
-  const long double megabytes =
-      RoundHalfEven(ShareOfBytes(percent, totalBytes) / 1024.0L / 1024.0L);
+  const long double megabytes = RoundedMegabytes(ShareOfBytes(percent, totalBytes));
   // Never more than the machine holds: every 1024 MB of a request is a worker process started at
   // once, so a hostile percentage would otherwise start thousands of them. A request thus starts
   // at most one worker per 1024 MB of total memory. Zero and negative amounts stay as they are
   // (one start, which the worker ignores), held within the 32-bit range.
-  const long double most = RoundHalfEven(static_cast<long double>(totalBytes) / 1024.0L / 1024.0L);
+  const long double most = RoundedMegabytes(static_cast<long double>(totalBytes));
   constexpr long double Lowest = static_cast<long double>(std::numeric_limits<int32_t>::min());
   return RoundToInt32(std::clamp(megabytes, Lowest, std::max(most, 0.0L)));
 }

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string_view>
 
-#include "foundation/IconPicture.h"
+#include "foundation/base/IconPicture.h"
 #include "foundation/SystemColorsPort.h"
 
 // Colour values are 0x00BBGGRR for plain colours; a value with the highest bit set is a system

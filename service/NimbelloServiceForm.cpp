@@ -116,7 +116,7 @@ void TNimbello::ServiceBeforeInstall(TService& /*sender*/) {
   if (JudgeProgramFolder(folders_, folder, ProgramPath()) != FolderRefusal::None) {
     std::u16string text = GetCaption(settings_, resources_, Name(), u"UnsafeFolder");
     if (text.empty()) {
-      text = Constants::UnsafeFolderText;
+      text = UnsafeFolderText;
     }
     std::u16string_view shown = folder;
     if (shown.size() > 3 && (shown.back() == u'\\' || shown.back() == u'/')) {

@@ -10,6 +10,12 @@
 #include <string_view>
 #include <vector>
 
+// Why an install from a folder that users can change is refused, when the language file has no
+// text for it; "%s" stands for the folder.
+inline constexpr std::u16string_view UnsafeFolderText =
+    u"Users who are not administrators can change the folder %s. Install Nimbello in a folder "
+    u"that only administrators can change, such as Program Files.";
+
 // One entry of an access list, as the system reports it.
 struct AccessEntry {
   enum class Kind { Allow, Deny, Other };

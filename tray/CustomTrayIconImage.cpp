@@ -5,10 +5,6 @@
 
 #include "foundation/base/Guard.h"
 
-CustomTrayIconImage::~CustomTrayIconImage() {
-  ReleaseUsageIcon();
-}
-
 IconHandle CustomTrayIconImage::RenderUsageIcon(std::u16string_view background,
                                                 std::u16string_view grid, std::u16string_view bar,
                                                 int32_t percent) {
@@ -27,24 +23,16 @@ IconHandle CustomTrayIconImage::Draw(std::u16string_view background, std::u16str
                                      std::u16string_view bar, int32_t percent) {
   const IconPicture picture = graph_.Draw(UsageIconSizeFor(factory_.GetSmallIconMetrics()),
                                           background, grid, bar, percent, factory_);
-  const IconHandle icon = factory_.CreateIcon(picture);
-  if (icon == nullptr) {
+  OwnedIcon<IconFactoryPort> icon(factory_, factory_.CreateIcon(picture));
+  if (icon.get() == nullptr) {
     throw std::runtime_error("no icon");
   }
-  KeepAsLastIcon(icon);
-  graph_.Advance();
-  return icon;
-}
-
-void CustomTrayIconImage::KeepAsLastIcon(IconHandle icon) {
-  // The renderer owns its last icon; one that the caller never released would otherwise leak.
   ReleaseUsageIcon();
-  lastIcon_ = icon;
+  lastIcon_ = std::move(icon);
+  graph_.Advance();
+  return lastIcon_.get();
 }
 
 void CustomTrayIconImage::ReleaseUsageIcon() {
-  const IconHandle icon = std::exchange(lastIcon_, nullptr);
-  if (icon != nullptr) {
-    guarded([&] { factory_.DestroyIcon(icon); });
-  }
+  guarded([&] { lastIcon_.reset(); });
 }

@@ -14,7 +14,6 @@ class CustomTrayIconImage {
   static constexpr int32_t NoBar = UsageGraph::NoBar;
 
   explicit CustomTrayIconImage(IconFactoryPort& factory) : factory_(factory) {}
-  ~CustomTrayIconImage();
   CustomTrayIconImage(const CustomTrayIconImage&) = delete;
   CustomTrayIconImage& operator=(const CustomTrayIconImage&) = delete;
 
@@ -34,10 +33,10 @@ class CustomTrayIconImage {
  private:
   IconHandle Draw(std::u16string_view background, std::u16string_view grid, std::u16string_view bar,
                   int32_t percent);
-  void KeepAsLastIcon(IconHandle icon);
 
   IconFactoryPort& factory_;
   UsageGraph graph_;
   bool rendering_ = false;
-  IconHandle lastIcon_ = nullptr;
+  // The renderer owns its last icon; one that the caller never released would otherwise leak.
+  OwnedIcon<IconFactoryPort> lastIcon_{factory_};
 };

@@ -3,7 +3,7 @@
 // and icons made from the graph's pictures.
 #include <cstdint>
 
-#include "foundation/IconPicture.h"
+#include "foundation/base/IconPicture.h"
 #include "foundation/SystemColorsPort.h"
 #include "foundation/UsageGraph.h"
 #include "tray/IconHandle.h"

@@ -71,17 +71,15 @@ void TrayIcon::Hide() {
 }
 
 void TrayIcon::ReleaseImage() {
-  const IconHandle old = record_.icon;
   record_.icon = nullptr;
-  if (old != nullptr) {
-    shell_.DestroyIcon(old);
-  }
+  image_.reset();
 }
 
 void TrayIcon::SetImage(IconHandle icon) {
-  const IconHandle copy = icon != nullptr ? shell_.CopyIcon(icon) : nullptr;
+  OwnedIcon<ShellNotifyPort> copy(shell_, icon != nullptr ? shell_.CopyIcon(icon) : nullptr);
   ReleaseImage();
-  record_.icon = copy;
+  image_ = std::move(copy);
+  record_.icon = image_.get();
   if (shown_) {
     Modify();
   }

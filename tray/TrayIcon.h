@@ -112,5 +112,7 @@ class TrayIcon final : public NotificationIconPort, public CaptionedComponent {
 
   ShellNotifyPort& shell_;
   NotifyIconRecord record_;
+  // The copy that record_.icon names.
+  OwnedIcon<ShellNotifyPort> image_{shell_};
   bool shown_ = false;
 };

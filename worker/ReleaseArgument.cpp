@@ -18,6 +18,6 @@ int32_t CutToTotalMemory(int32_t megabytes, int64_t totalBytes) {
   if (totalBytes <= 0) {
     return megabytes;
   }
-  const int64_t total = RoundToInt64(static_cast<long double>(totalBytes) / 1024 / 1024);
+  const int64_t total = RoundToInt64(RoundedMegabytes(static_cast<long double>(totalBytes)));
   return megabytes > total ? static_cast<int32_t>(total) : megabytes;
 }

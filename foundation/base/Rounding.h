@@ -21,6 +21,11 @@ inline int64_t RoundToInt64(long double value) {
   return static_cast<int64_t>(r);
 }
 
+// Bytes as whole megabytes (of 1024 × 1024 bytes), rounded as above.
+inline long double RoundedMegabytes(long double bytes) {
+  return RoundHalfEven(bytes / 1024.0L / 1024.0L);
+}
+
 inline int32_t RoundToInt32(long double value) {
   const long double r = RoundHalfEven(value);
   if (!(r >= -2147483648.0L && r <= 2147483647.0L)) {

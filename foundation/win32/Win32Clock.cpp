@@ -3,6 +3,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "foundation/base/win32/SystemLibrary.h"
 #include "foundation/base/win32/WideText.h"
 
 namespace {
@@ -63,10 +64,8 @@ std::u16string LocaleInfo(LCTYPE item) {
 Win32Clock::Win32Clock(TickSource source) {
   if (source == TickSource::Best) {
     // kernel32 is loaded in every process; its module handle needs no release.
-    if (HMODULE kernel = GetModuleHandleW(L"kernel32.dll")) {
-      tick_count_64_ = reinterpret_cast<TickCount64Fn>(
-          reinterpret_cast<void (*)()>(GetProcAddress(kernel, "GetTickCount64")));
-    }
+    tick_count_64_ =
+        BindFunction<TickCount64Fn>(GetModuleHandleW(L"kernel32.dll"), "GetTickCount64");
   }
 }
 

@@ -43,12 +43,12 @@ void Win32Launcher::HtmlHelpDisplayTopic(std::u16string_view location) {
       }
     }
     // Only a control that offers both entry points is taken as the help viewer.
-    const FARPROC ansi = GetProcAddress(help_library_, "HtmlHelpA");
-    const FARPROC wide = GetProcAddress(help_library_, "HtmlHelpW");
+    const auto ansi = BindFunction<FARPROC>(help_library_, "HtmlHelpA");
+    const auto wide = BindFunction<HtmlHelpFn>(help_library_, "HtmlHelpW");
     if (ansi == nullptr || wide == nullptr) {
       return;
     }
-    html_help_ = reinterpret_cast<HtmlHelpFn>(reinterpret_cast<void*>(wide));
+    html_help_ = wide;
   }
   const std::wstring w_location = Wide(location);
   constexpr UINT HhDisplayTopic = 0;

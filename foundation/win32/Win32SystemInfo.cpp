@@ -12,8 +12,7 @@ std::optional<MemoryStatus> Win32SystemInfo::QueryMemoryStatus() {
     return std::nullopt;
   }
   using Fn = BOOL(WINAPI*)(LPMEMORYSTATUSEX);
-  const auto fn = reinterpret_cast<Fn>(
-      reinterpret_cast<void*>(GetProcAddress(kernel.get(), "GlobalMemoryStatusEx")));
+  const auto fn = BindFunction<Fn>(kernel.get(), "GlobalMemoryStatusEx");
   if (fn == nullptr) {
     return std::nullopt;
   }

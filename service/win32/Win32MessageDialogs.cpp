@@ -21,8 +21,8 @@ bool ShowTaskDialog(DialogIcon icon, const std::wstring& caption, const std::wst
   if (!comctl) {
     return false;
   }
-  const auto taskDialogIndirect = reinterpret_cast<TaskDialogIndirectFn>(
-      reinterpret_cast<void*>(GetProcAddress(comctl.get(), "TaskDialogIndirect")));
+  const auto taskDialogIndirect =
+      BindFunction<TaskDialogIndirectFn>(comctl.get(), "TaskDialogIndirect");
   if (taskDialogIndirect == nullptr) {
     return false;
   }

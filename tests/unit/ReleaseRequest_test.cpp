@@ -5,10 +5,8 @@
 #include <limits>
 #include <optional>
 
-#include "foundation/RAM.h"
-#include "foundation/base/Rounding.h"
 #include "foundation/Shell.h"
-#include "foundation/WindowsVersion.h"
+#include "foundation/base/Rounding.h"
 #include "tests/fakes/FakeLauncher.h"
 #include "tests/fakes/FakeRegistry.h"
 #include "tests/fakes/FakeSystemInfo.h"
@@ -165,48 +163,6 @@ TEST(MemoryFreeNow, FailingStartEndsQuietly) {
   EXPECT_EQ(sys.memoryQueries, 4) << "the steps before the failure ran";
 }
 
-TEST(PhysicalMemory, NegativeAndMissingFiguresAreZero) {
-  FakeSystemInfo sys;
-  sys.SetMemory(0x8000000000000000ull, 0xFFFFFFFFFFFFFFFFull);
-  EXPECT_EQ(GetTotalPhysicalMemory(sys), 0);
-  EXPECT_EQ(GetAvailablePhysicalMemory(sys), 0);
-  sys.SetMemory(0x7FFFFFFFFFFFFFFFull, 12345);
-  EXPECT_EQ(GetTotalPhysicalMemory(sys), 0x7FFFFFFFFFFFFFFFll);
-  EXPECT_EQ(GetAvailablePhysicalMemory(sys), 12345);
-  sys.memory.reset();
-  EXPECT_EQ(GetTotalPhysicalMemory(sys), 0);
-  EXPECT_EQ(GetAvailablePhysicalMemory(sys), 0);
-}
-
-TEST(WindowsVersionCode, ClassificationTable) {
-  struct Case {
-    uint32_t major, minor;
-    uint8_t product;
-    int32_t code;
-  };
-  const Case cases[] = {
-      {5, 0, 1, 0},  {5, 1, 1, 1},  {5, 2, 3, 2},   {5, 3, 1, -1}, {6, 0, 1, 3},
-      {6, 0, 3, 4},  {6, 0, 2, -1}, {6, 0, 0, -1},  {6, 1, 1, 5},  {6, 1, 3, 5},
-      {6, 2, 1, -1}, {6, 3, 1, -1}, {10, 0, 1, -1}, {4, 0, 1, -1}, {0, 0, 0, -1},
-  };
-  for (const auto& c : cases) {
-    FakeSystemInfo sys;
-    sys.SetVersion(c.major, c.minor, c.product);
-    EXPECT_EQ(GetWindowsVersionCode(sys), c.code) << c.major << "." << c.minor << "/" << +c.product;
-  }
-}
-
-TEST(WindowsVersionCode, FallsBackToBasicRecordWithProductTypeZero) {
-  FakeSystemInfo sys;
-  sys.versionBasic = VersionRecord{6, 0, 1};  // a basic record never carries a product type
-  EXPECT_EQ(GetWindowsVersionCode(sys), -1);
-  EXPECT_EQ(sys.versionQueries, (std::vector<uint32_t>{284, 276}));
-  sys.versionBasic = VersionRecord{6, 1, 0};
-  EXPECT_EQ(GetWindowsVersionCode(sys), 5);
-  sys.versionBasic.reset();
-  EXPECT_EQ(GetWindowsVersionCode(sys), -1);
-}
-
 TEST(ShellHelp, LocationNamesTopicAndWindow) {
   FakeLauncher launcher;
   ShowHelpTopic(launcher, u"Nimbello.chm", u"/html/main.htm");
@@ -216,20 +172,3 @@ TEST(ShellHelp, LocationNamesTopicAndWindow) {
 }
 
 }  // namespace
-
-TEST(RAM, UsagePercentRoundsHalfToEven) {
-  struct Case {
-    int64_t total, available;
-    std::optional<int32_t> percent;
-  };
-  const Case cases[] = {
-      {200, 199, 0},        {200, 197, 2},        {200, 195, 2},
-      {200, 193, 4},        {1000, 250, 75},      {100, 0, 100},
-      {100, 100, 0},        {3, 1, 67},           {int64_t{1} << 62, int64_t{1} << 61, 50},
-      {0, 0, std::nullopt}, {0, 5, std::nullopt},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << c.total << " " << c.available);
-    EXPECT_EQ(UsagePercent(c.total, c.available), c.percent);
-  }
-}

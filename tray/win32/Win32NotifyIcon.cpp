@@ -3,11 +3,11 @@
 #include <shellapi.h>
 
 #include <algorithm>
-#include <bit>
 #include <cstddef>
 
 #include "foundation/base/Guard.h"
 #include "foundation/base/win32/LastError.h"
+#include "foundation/base/win32/SystemLibrary.h"
 #include "foundation/base/win32/WindowProcedure.h"
 
 namespace {
@@ -26,13 +26,11 @@ void CopyField(wchar_t (&field)[N], const std::u16string& text) {
 // (older Windows, no filter at all) there is nothing to let through.
 bool AllowMessageFromShell(HWND window, UINT message) {
   using ChangeWindowMessageFilterExFn = BOOL(WINAPI*)(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT);
-  const HMODULE user32 = GetModuleHandleW(L"user32.dll");
-  const FARPROC address =
-      user32 != nullptr ? GetProcAddress(user32, "ChangeWindowMessageFilterEx") : nullptr;
-  if (address == nullptr) {
+  const auto change = BindFunction<ChangeWindowMessageFilterExFn>(GetModuleHandleW(L"user32.dll"),
+                                                                  "ChangeWindowMessageFilterEx");
+  if (change == nullptr) {
     return false;
   }
-  const auto change = std::bit_cast<ChangeWindowMessageFilterExFn>(address);
   return change(window, message, MSGFLT_ALLOW, nullptr) != FALSE;
 }
 

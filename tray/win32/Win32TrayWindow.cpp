@@ -4,6 +4,7 @@
 
 #include "foundation/Constants.h"
 #include "foundation/base/Guard.h"
+#include "foundation/base/win32/Dpi.h"
 #include "foundation/base/win32/LastError.h"
 #include "foundation/base/win32/WideText.h"
 #include "foundation/base/win32/WindowProcedure.h"
@@ -15,15 +16,6 @@ constexpr UINT_PTR MainTimerId = 1;
 constexpr UINT MainTimerInterval = 1000;
 // Menu command identifiers are the items' display positions plus one (0 means no command).
 constexpr UINT FirstMenuCommand = 1;
-
-int ScreenPixelsPerInch() {
-  HDC screen = GetDC(nullptr);
-  const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
-  if (screen != nullptr) {
-    ReleaseDC(nullptr, screen);
-  }
-  return dpi > 0 ? dpi : 96;
-}
 
 }  // namespace
 
@@ -68,13 +60,13 @@ FormFont Win32TrayWindow::DesktopFont() {
   desktop_font_ = font;
   // Points from the character height; a positive height is a cell height and gives a negative
   // size, so that the font is rebuilt the same way.
-  const int points = -MulDiv(font.lfHeight, 72, ScreenPixelsPerInch());
+  const int points = -MulDiv(font.lfHeight, 72, static_cast<int>(ScreenDpi()));
   return FormFont{FromWide(font.lfFaceName), points};
 }
 
 void Win32TrayWindow::SetWindowFont(const FormFont& font) {
   LOGFONTW wanted = desktop_font_;
-  wanted.lfHeight = -MulDiv(font.size, ScreenPixelsPerInch(), 72);
+  wanted.lfHeight = -MulDiv(font.size, static_cast<int>(ScreenDpi()), 72);
   const size_t n = std::min(font.name.size(), std::size(wanted.lfFaceName) - 1);
   std::copy_n(reinterpret_cast<const wchar_t*>(font.name.data()), n, wanted.lfFaceName);
   wanted.lfFaceName[n] = L'\0';

@@ -6,9 +6,7 @@ namespace {
 
 template <typename F>
 void Bind(HMODULE library, F& function, const char* name) {
-  function = library != nullptr
-                 ? reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(library, name)))
-                 : nullptr;
+  function = BindFunction<F>(library, name);
 }
 
 WinHttpApi BindAll() {

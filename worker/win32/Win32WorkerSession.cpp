@@ -33,11 +33,10 @@ std::optional<uint32_t> ConsoleForegroundProcessId(const std::wstring& worker,
   using QueryUserTokenFunction = BOOL(WINAPI*)(ULONG, PHANDLE);
   const auto queryUserToken =
       BindFunction<QueryUserTokenFunction>(wtsapi.get(), "WTSQueryUserToken");
-  HANDLE token = nullptr;
-  if (queryUserToken == nullptr || !queryUserToken(session, &token)) {
+  UniqueKernelHandle userToken;
+  if (queryUserToken == nullptr || !queryUserToken(session, userToken.put())) {
     return std::nullopt;
   }
-  const UniqueKernelHandle userToken(token);
   // It runs with the user's rights only, and all it can tell is one process to leave alone.
   std::wstring command = L"\"" + worker + L"\" " + Wide(ForegroundSwitch);
   std::wstring desktopName = desktop;

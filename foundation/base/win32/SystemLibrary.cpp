@@ -7,8 +7,7 @@ namespace {
 // LOAD_LIBRARY_SEARCH_SYSTEM32 exists where AddDllDirectory does (Windows 8, or 7 with
 // KB2533623); elsewhere LoadLibraryExW refuses the flag.
 bool SystemFolderSearchAvailable() {
-  const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-  return kernel != nullptr && GetProcAddress(kernel, "AddDllDirectory") != nullptr;
+  return BindFunction<FARPROC>(GetModuleHandleW(L"kernel32.dll"), "AddDllDirectory") != nullptr;
 }
 
 std::wstring SystemFolderPath(const wchar_t* fileName) {
@@ -32,9 +31,8 @@ std::wstring SystemFolderPath(const wchar_t* fileName) {
 
 void RestrictDllSearch() noexcept {
   using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-  const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-  const auto restrict = reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void*>(
-      kernel == nullptr ? nullptr : GetProcAddress(kernel, "SetDefaultDllDirectories")));
+  const auto restrict = BindFunction<SetDefaultDllDirectoriesFn>(GetModuleHandleW(L"kernel32.dll"),
+                                                                 "SetDefaultDllDirectories");
   if (restrict != nullptr&& restrict(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
     return;
   }
