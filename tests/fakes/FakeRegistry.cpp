@@ -1,7 +1,9 @@
 #include "tests/fakes/FakeRegistry.h"
 
 #include <cstring>
+#include <memory>
 #include <stdexcept>
+#include <utility>
 
 #include "foundation/Constants.h"
 #include "foundation/CustomRegistry.h"
@@ -41,6 +43,33 @@ RegistryQuery FakeRegistry::QueryValue(RegistryRoot root, std::u16string_view pa
   }
   q.status = RegistryQuery::Status::Ok;
   return q;
+}
+
+namespace {
+
+class FakeOpenKey : public RegistryKeyPort {
+ public:
+  FakeOpenKey(FakeRegistry& registry, RegistryRoot root, std::u16string path)
+      : registry_(registry), root_(root), path_(std::move(path)) {}
+  RegistryQuery QueryValue(std::u16string_view name, std::span<std::byte> buffer) override {
+    return registry_.QueryValue(root_, path_, name, buffer);
+  }
+
+ private:
+  FakeRegistry& registry_;
+  RegistryRoot root_;
+  std::u16string path_;
+};
+
+}  // namespace
+
+std::unique_ptr<RegistryKeyPort> FakeRegistry::OpenQueryKey64(RegistryRoot root,
+                                                              std::u16string_view path) {
+  ++keyOpens;
+  if (!KeyExists(root, path)) {
+    return nullptr;
+  }
+  return std::make_unique<FakeOpenKey>(*this, root, Normalise(path));
 }
 
 bool FakeRegistry::SetValue(RegistryRoot root, std::u16string_view path, std::u16string_view name,
