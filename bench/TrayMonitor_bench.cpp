@@ -91,6 +91,18 @@ int main() {
     state.updateTickCounter = TrayMonitor::UpdateTickLimit;
     MainTimerTimer(ports, state);
   });
+  {
+    // A policy key fixing the icon's presence and colour.
+    bench::StaticRegistry policy;
+    policy.PutDword(Constants::LoadTrayIcon, 1);
+    policy.PutString(Constants::BarColor, u"clLime");
+    registry.policy = &policy;
+    bench::Measure("tick, counter below the limit, policy key with 2 values", 200000, [&] {
+      state.updateTickCounter = TrayMonitor::FirstUpdateTick;
+      MainTimerTimer(ports, state);
+    });
+    registry.policy = nullptr;
+  }
   registry.Remove(Constants::UpdatedDate);
   bench::Measure("tick, stamp missing (default text made)", 200000, [&] {
     state.updateTickCounter = TrayMonitor::FirstUpdateTick;
