@@ -142,7 +142,8 @@ def fresh_install(reference):
 def rebuilt():
     """The same programs packaged again: a new product code, the same upgrade code."""
     newer = os.path.join(scratch("msi-"), "Nimbello-6.0.0.0.msi")
-    subprocess.run(["cmake", "-DSTAGE=" + STAGE, "-DVERSION=6.0.0.0", "-DOUTPUT=" + newer, "-P",
+    subprocess.run(["cmake", "-DSTAGE=" + STAGE, "-DVERSION=6.0.0.0", "-DHOST=www.veltra.com",
+                    "-DOUTPUT=" + newer, "-P",
                     os.path.join(w.SOURCE, "cmake", "BuildMsi.cmake")], check=True, timeout=120)
     return newer
 
