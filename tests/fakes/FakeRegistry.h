@@ -47,7 +47,7 @@ class FakeRegistry : public RegistryPort {
 
   std::vector<Access> log;  // every query and set, in order
   size_t writes = 0;
-  size_t keyOpens = 0;  // calls of OpenQueryKey64, found or not
+  size_t keyOpens = 0;        // calls of OpenQueryKey64, found or not
   bool throwOnWrite = false;  // SetValue throws, as a broken port would, instead of refusing
 
  private:

@@ -54,6 +54,7 @@ TEST(NimbelloMainForm, LoadEditAndApply) {
     std::vector<std::pair<MessageKind, std::u16string>> messages;
     std::optional<int> focus;
     bool closed;
+    std::optional<uint32_t> policyMemoryFree = {};  // in the policy key
   };
   const std::vector<Case> cases = {
       {"nothing changed: OK writes nothing and closes", [](Rig&) {}, u"", false, {}, {}, {}, true},
@@ -98,6 +99,21 @@ TEST(NimbelloMainForm, LoadEditAndApply) {
          u"installer gives to administrators."}},
        {},
        false},
+      {"a policy's value is shown locked and never written",
+       [](Rig& r) {
+         EXPECT_FALSE(r.host.enabled[IDC_FREEEDIT]);
+         EXPECT_TRUE(r.host.enabled[IDC_MAINTAINEDIT]);
+         EXPECT_EQ(r.host.texts[IDC_POLICYNOTE], u"Some settings are set by your administrator.");
+         r.Type(IDC_FREEEDIT, u"50");  // a message to the disabled control changes nothing
+         r.Click(IDC_BATTERYCHECK);
+       },
+       u"",
+       true,
+       {{u"BatteryCheck", 1}},
+       {},
+       {},
+       true,
+       30},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -106,14 +122,19 @@ TEST(NimbelloMainForm, LoadEditAndApply) {
     r.system.SetMemory(2048 * MB, 512 * MB);
     r.registry.PutDword(Constants::MemoryFree, 45);
     r.registry.refused = {c.refused};
+    if (c.policyMemoryFree) {
+      r.registry.Put(RegistryRoot::LocalMachine, Constants::PolicyKey, Constants::MemoryFree,
+                     RegType::Dword, {std::byte(*c.policyMemoryFree), {}, {}, {}});
+    }
     r.form.FormCreate();
     EXPECT_EQ(r.host.title, u"Nimbello");
-    EXPECT_EQ(r.host.texts[IDC_FREEEDIT], u"45");
+    EXPECT_EQ(r.host.texts[IDC_FREEEDIT], c.policyMemoryFree ? u"30" : u"45");
     EXPECT_EQ(r.host.texts[IDC_TRIGGEREDIT], u"85");  // a default
     EXPECT_TRUE(r.host.checked[IDC_TRAYICONCHECK]);
     EXPECT_EQ(r.host.selection[IDC_LANGUAGECOMBO], 0u);
     EXPECT_EQ(r.host.texts[IDC_INUSEVALUE], u"1536 MB (75 %)");
-    EXPECT_EQ(r.host.texts[IDC_FREEHINT], u"Each release asks for 922 MB");
+    EXPECT_EQ(r.host.texts[IDC_FREEHINT], c.policyMemoryFree ? u"Each release asks for 614 MB"
+                                                             : u"Each release asks for 922 MB");
     EXPECT_EQ(r.host.texts[IDC_LASTRELEASEVALUE], u"No release yet");
     EXPECT_EQ(r.host.texts[IDC_SERVICEVALUE], u"Running");
     EXPECT_NE(r.form.Picture(IDC_GRAPH), nullptr);

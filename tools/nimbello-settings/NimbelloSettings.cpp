@@ -112,11 +112,12 @@ int main() {
     if (d.kind == SettingKind::Integer) {
       range = ", \"range\": [" + std::to_string(d.minimum) + ", " + std::to_string(d.maximum) + "]";
     }
-    std::printf("    {\"name\": %s, \"kind\": \"%s\", \"place\": \"%s\", \"offered\": %s%s,\n"
-                "     \"default\": %s}%s\n",
-                Quoted(d.name).c_str(), KindName(d.kind), PlaceName(d.place),
-                i < OfferedSettingCount ? "true" : "false", range.c_str(),
-                DefaultRule(d.id).c_str(), i + 1 < all.size() ? "," : "");
+    std::printf(
+        "    {\"name\": %s, \"kind\": \"%s\", \"place\": \"%s\", \"offered\": %s%s,\n"
+        "     \"default\": %s}%s\n",
+        Quoted(d.name).c_str(), KindName(d.kind), PlaceName(d.place),
+        i < OfferedSettingCount ? "true" : "false", range.c_str(), DefaultRule(d.id).c_str(),
+        i + 1 < all.size() ? "," : "");
   }
   std::printf("  ]\n}\n");
   return 0;
