@@ -51,10 +51,13 @@ def applet():
         w.check(refused and policy.get("MemoryMaintain") is None,
                 "a standard user cannot write the policy key")
         log.clear()
-        w.check(w.wine(w.INSTALLED + "\\NimbelloTray.exe", "/freemem", timeout=60)[0] == 0,
-                "/freemem ends")
+        # With no applet running, the one started with "/freemem" stays as the applet.
+        tray = w.start(w.INSTALLED + "\\NimbelloTray.exe", "/freemem")
         expected = ["NimbelloDefrag.exe " + c for c in w.release_chunks(3, w.host_memory())]
         got = log.wait(len(expected))
+        w.probe.close("TNBTrayForm")
+        w.wait_exit(tray, 20)
+        w.stop(tray)
         w.check(got == expected, "the policy's 3 %%, not the settings' 50 %%, sizes /freemem, read "
                 "with a standard user's rights: %r, expected %r" % (got, expected))
     finally:
