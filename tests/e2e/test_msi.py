@@ -187,6 +187,7 @@ def leftovers():
              "Run value": run_key.get("Nimbello"),
              "event source": event_source.get("TypesSupported"),
              "settings key": w.wine("reg", "query", w.SETTINGS, "/reg:32")[0] == 0,
+             "64-bit settings key": w.wine("reg", "query", w.SETTINGS, "/reg:64")[0] == 0,
              "Start-menu folder": any(os.path.exists(m) for m in START_MENUS),
              "processes": w._processes_named(WIN_FOLDER)}
     return [what for what, present in found.items() if present]
@@ -195,6 +196,8 @@ def leftovers():
 def uninstall(package):
     applet = w.start(WIN_FOLDER + r"\NimbelloTray.exe")
     w.probe.wait_found("TNBTrayForm")
+    # The previous template wrote the 64-bit view too.
+    w.Registry(view=64).set("MemoryMaintain", "REG_DWORD", 25)
     w.check(msiexec("/x", package) == 0, "uninstall exits with 0")
     w.check(w.wait_exit(applet, 10) is not None, "uninstall ended the running applet")
     w.check(not leftovers(), "uninstall left nothing: %r" % leftovers())
