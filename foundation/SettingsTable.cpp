@@ -135,7 +135,8 @@ std::optional<SettingValue> ReadPolicySetting(const CustomRegistry& settings, Se
       break;
     case SettingKind::Boolean:
       // Only what the template writes: any other number is a mistake, not "on".
-      if (const std::optional<int32_t> n = settings.ReadPolicyDword(d.name); n == 0 || n == 1) {
+      if (const std::optional<int32_t> n = settings.ReadPolicyDword(d.name);
+          n.has_value() && (*n == 0 || *n == 1)) {
         value = *n == 1;
       }
       break;
