@@ -47,18 +47,15 @@ RegistryQuery FakeRegistry::QueryValue(RegistryRoot root, std::u16string_view pa
 
 namespace {
 
-class FakeOpenKey : public RegistryKeyPort {
- public:
-  FakeOpenKey(FakeRegistry& registry, RegistryRoot root, std::u16string path)
-      : registry_(registry), root_(root), path_(std::move(path)) {}
+// Queries the live values of one key of the fake.
+struct FakeOpenKey final : RegistryKeyPort {
+  FakeOpenKey(FakeRegistry& r, RegistryRoot k, std::u16string p) : reg(r), root(k), path(p) {}
   RegistryQuery QueryValue(std::u16string_view name, std::span<std::byte> buffer) override {
-    return registry_.QueryValue(root_, path_, name, buffer);
+    return reg.QueryValue(root, path, name, buffer);
   }
-
- private:
-  FakeRegistry& registry_;
-  RegistryRoot root_;
-  std::u16string path_;
+  FakeRegistry& reg;
+  RegistryRoot root;
+  std::u16string path;
 };
 
 }  // namespace

@@ -139,37 +139,34 @@ def check_policy_template(source):
 
 
 def msi_table(msi, table):
+    """The rows of a table; its column names first."""
     out = subprocess.run(["msiinfo", "export", msi, table], capture_output=True, text=True,
-                         timeout=60).stdout
-    return [line.split("\t") for line in out.splitlines()[3:]]
+                         timeout=60).stdout.splitlines()
+    return [line.split("\t") for line in out[:1] + out[3:]]
 
 
 def check_msi(package):
     msi = os.path.join(package, "Nimbello-6.0.0.0.msi")
-    services = {r[0]: r for r in msi_table(msi, "ServiceInstall")}
-    check(int(services.get("NimbelloService", [0] * 6)[5]) & 0x8000,
-          "the service install is vital: %r" % services)
-    actions = {r[0]: r[3] for r in msi_table(msi, "CustomAction")}
-    closing = actions.get("CloseApplet", "")
-    check(all("/im %s" % exe in closing for exe in ("NimbelloTray.exe", "Nimbello.exe",
-                                                     "NimbelloDefrag.exe", "NimbelloUpdate.exe")),
-          "closing ends the applet, the main window, the worker and the updater: %r" % closing)
-    removals = sorted(v for v in actions.values() if v.startswith("delete "))
-    check(removals == ["delete HKLM\\Software\\VELTRA\\Nimbello /f /reg:%s" % view
-                       for view in ("32", "64")], "the settings go from both views: %r" % removals)
-    registry = {r[0]: r for r in msi_table(msi, "Registry")}
-    check(registry.get("VendorKey", [None] * 4)[2:4] == ["Software\\VELTRA", "+"],
+    rows = lambda table: {r[0]: r for r in msi_table(msi, table)[1:]}
+    service = rows("ServiceInstall").get("NimbelloService", ["0"] * 6)
+    check(int(service[5]) & 0x8000, "the service install is vital: %r" % service)
+    actions = {name: r[3] for name, r in rows("CustomAction").items()}
+    check(all("/im %s.exe" % p in actions.get("CloseApplet", "") for p in
+              ("NimbelloTray", "Nimbello", "NimbelloDefrag", "NimbelloUpdate")),
+          "closing ends the applet, the main window, the worker and the updater: %r" % actions)
+    check(sorted(v for v in actions.values() if v.startswith("delete ")) ==
+          ["delete HKLM\\Software\\VELTRA\\Nimbello /f /reg:%s" % view for view in ("32", "64")],
+          "the settings go from both views")
+    check(rows("Registry").get("VendorKey", [None] * 4)[2:4] == ["Software\\VELTRA", "+"],
           "the vendor key is the package's, removed when empty")
-    properties = dict(r[:2] for r in msi_table(msi, "Property") if len(r) > 1)
-    check(properties.get("ARPPRODUCTICON") in {r[0] for r in msi_table(msi, "Icon")},
-          "ARPPRODUCTICON names an icon of the package")
-    check(properties.get("ARPURLINFOABOUT", "").startswith("https://"), "ARPURLINFOABOUT")
-    validated = {(r[0], r[1]) for r in msi_table(msi, "_Validation")}
+    properties = {name: r[1] for name, r in rows("Property").items()}
+    check(properties.get("ARPPRODUCTICON") in rows("Icon") and
+          properties.get("ARPURLINFOABOUT", "").startswith("https://"),
+          "ARPPRODUCTICON names an icon of the package; ARPURLINFOABOUT")
+    validated = {(r[0], r[1]) for r in msi_table(msi, "_Validation")[1:]}
     for table in ("MsiLockPermissionsEx",):
-        header = subprocess.run(["msiinfo", "export", msi, table], capture_output=True,
-                                text=True, timeout=60).stdout.splitlines()[0].split("\t")
-        check({(table, c) for c in header} <= validated,
-              "_Validation rows of every column of %s: %r" % (table, sorted(validated)))
+        check({(table, c) for c in msi_table(msi, table)[0]} <= validated,
+              "_Validation rows of every column of %s" % table)
     with open(msi + ".ProductCode.txt", encoding="utf-8") as f:
         check(f.read().strip() == properties.get("ProductCode"),
               "the product code beside the package is the package's")

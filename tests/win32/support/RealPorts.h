@@ -59,18 +59,10 @@ class MovedSettingsRegistry : public RegistryPort {
                                                   std::u16string_view path) override {
     return real_.OpenQueryKey64(root, path == Constants::PolicyKey ? policyKey_ : path);
   }
-  // A policy value, as an administrator's tool writes it (the key is created when missing).
+  // A policy value; Software\Policies is one key in both views, so the 32-bit write reaches it.
   bool PutPolicyDword(std::u16string_view name, uint32_t value) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, policySub_.c_str(), 0, nullptr, 0,
-                        KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key, nullptr) != ERROR_SUCCESS) {
-      return false;
-    }
-    const std::wstring wide = Wide(name);
-    const bool ok = RegSetValueExW(key, wide.c_str(), 0, REG_DWORD,
-                                   reinterpret_cast<const BYTE*>(&value), sizeof value) == 0;
-    RegCloseKey(key);
-    return ok;
+    return real_.SetValue(Constants::SettingsRoot, policyKey_, name, RegType::Dword,
+                          std::as_bytes(std::span<const uint32_t>(&value, 1)));
   }
   bool PutDword(std::u16string_view name, uint32_t value) {
     return SetValue(Constants::SettingsRoot, Constants::SettingsKey, name, RegType::Dword,
