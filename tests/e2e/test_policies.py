@@ -17,8 +17,7 @@ FOLDER = os.path.join(w.ENV["WINEPREFIX"], "drive_c", *w.INSTALLED[3:].split("\\
 log = w.WorkerLog(FOLDER)
 with open(os.path.join(w.SOURCE, "mainwindow", "MainFormIds.h")) as _f:
     IDS = {m[0]: m[1] for m in re.findall(r"#define (IDC_\w+) (\d+)", _f.read())}
-# Windows' DACL of the policy key, and what a standard user meets of it (Wine's token is also an
-# administrator's).
+# Windows' DACL of the key, and what of it a standard user meets (Wine's token is also an admin's).
 WINDOWS_DACL = "D:P(A;CI;KR;;;BU)(A;CI;KA;;;BA)(A;CI;KA;;;SY)"
 STANDARD_USER_DACL = "D:P(A;CI;KR;;;BU)"
 
@@ -76,10 +75,9 @@ def main_window():
         w.check(shown == ["3", "0", "1", "Some settings are set by your administrator."],
                 "the policy's MemoryFree shows in a disabled box, with the line beneath: %r" % shown)
         w.drive_main_form("type", free, "40", "type", period, "7", "post", IDS["IDC_APPLY"])
-        stored = w.wait_until(lambda: settings.dword("ExecutePeriod") == 7 and
-                              (settings.dword("ExecutePeriod"), settings.dword("MemoryFree")), 10)
-        w.check(stored == (7, 50), "Apply writes the edit and leaves the policy's value alone: "
-                "ExecutePeriod, MemoryFree = %r" % (stored,))
+        w.wait_until(lambda: settings.dword("ExecutePeriod") == 7, 10)
+        stored = (settings.dword("ExecutePeriod"), settings.dword("MemoryFree"))
+        w.check(stored == (7, 50), "Apply writes the edit, not the policy's value: %r" % (stored,))
     finally:
         w.probe.close("TNBMainForm")
         w.wait_exit(form, 20)
@@ -89,7 +87,6 @@ def main_window():
 def body():
     w.install_silently()
     w.service_control("stop", "wait", "stopped", "10000")
-    # The stand-in worker, of the installed worker's bitness, logs each start beside itself.
     shutil.copy(w.helper("StandInWorker"), os.path.join(FOLDER, "NimbelloDefrag.exe"))
     applet()
     service()
