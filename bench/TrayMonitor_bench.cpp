@@ -87,10 +87,24 @@ int main() {
     state.updateTickCounter = TrayMonitor::FirstUpdateTick;
     MainTimerTimer(ports, state);
   });
+  std::printf("policy key opens per tick without a policy key: %.2f\n",
+              static_cast<double>(registry.keyOpens) / (200000 + 200000 / 10 + 1));
   bench::Measure("tick, counter past the limit, stamp read", 200000, [&] {
     state.updateTickCounter = TrayMonitor::UpdateTickLimit;
     MainTimerTimer(ports, state);
   });
+  {
+    // A policy key fixing the icon's presence and colour.
+    bench::StaticRegistry policy;
+    policy.PutDword(Constants::LoadTrayIcon, 1);
+    policy.PutString(Constants::BarColor, u"clLime");
+    registry.policy = &policy;
+    bench::Measure("tick, counter below the limit, policy key with 2 values", 200000, [&] {
+      state.updateTickCounter = TrayMonitor::FirstUpdateTick;
+      MainTimerTimer(ports, state);
+    });
+    registry.policy = nullptr;
+  }
   registry.Remove(Constants::UpdatedDate);
   bench::Measure("tick, stamp missing (default text made)", 200000, [&] {
     state.updateTickCounter = TrayMonitor::FirstUpdateTick;

@@ -84,6 +84,9 @@ def native():
             if label in instructions:
                 value += ", %.0f instructions" % instructions[label]
             row("native core: " + name, label, value)
+        # The cost rule of the policy key: one failed open per tick when there is none.
+        for opens in re.findall(r"policy key opens per tick without a policy key: ([0-9.]+)", out):
+            row("native core: " + name, "policy key opens per tick, no policy key", opens)
 
 
 class Wine:

@@ -1,23 +1,29 @@
 # Builds Nimbello's Windows Installer package from packaging/Nimbello.wxs with wixl, then adds what
-# wixl cannot write: the MsiLockPermissionsEx table (packaging/MsiLockPermissionsEx.idt), the
-# expandable type of the event source's message file, the upgrade of the same version and the
-# code page. Used by cmake/FleetPostBuild.cmake from cpack, and as a script by the end-to-end test,
-# which builds a second package to upgrade with:
-#   cmake -DSTAGE=<files> -DVERSION=6.0.0.0 -DOUTPUT=<x.msi> -P cmake/BuildMsi.cmake
+# wixl cannot write: the MsiLockPermissionsEx table (packaging/MsiLockPermissionsEx.idt) with its
+# _Validation rows (packaging/_Validation.idt), the expandable type of the event source's message file, the service's vital
+# flag, the upgrade of the same version and the code page. Writes the package's product code
+# beside it (<package>.ProductCode.txt), for detection rules. Used by cmake/FleetPostBuild.cmake
+# from cpack, and as a script by the end-to-end test, which builds a second package to upgrade with:
+#   cmake -DSTAGE=<files> -DVERSION=6.0.0.0 -DHOST=<vendor's server> -DOUTPUT=<x.msi>
+#         -P cmake/BuildMsi.cmake
 # STAGE holds the files to install, the NSIS installer's own (CPack's staging folder): a file there
 # that the package does not install fails the build, so a companion added to the install rules
 # cannot be forgotten in the .wxs.
 
 cmake_policy(VERSION 3.19)
 
-function(nimbello_build_msi stage version output)
+function(nimbello_build_msi stage version host output)
   get_filename_component(_packaging ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../packaging ABSOLUTE)
   find_program(_wixl wixl REQUIRED)
   find_program(_msibuild msibuild REQUIRED)
   find_program(_msiinfo msiinfo REQUIRED)
   file(REMOVE ${output})
   # wixl finds the sources relative to its working folder only.
-  execute_process(COMMAND ${_wixl} -D Version=${version} -o ${output} ${_packaging}/Nimbello.wxs
+  # wixl takes source paths relative to its working folder only.
+  get_filename_component(_icon ${_packaging}/../resources/NimbelloTray.ico ABSOLUTE)
+  file(RELATIVE_PATH _icon ${stage} ${_icon})
+  execute_process(COMMAND ${_wixl} -D Version=${version} -D Host=${host} -D Icon=${_icon}
+    -o ${output} ${_packaging}/Nimbello.wxs
     WORKING_DIRECTORY ${stage} RESULT_VARIABLE _rc ERROR_VARIABLE _err)
   if(NOT _rc EQUAL 0 OR NOT EXISTS ${output})
     message(FATAL_ERROR "wixl failed (${_rc}): ${_err}")
@@ -27,6 +33,14 @@ function(nimbello_build_msi stage version output)
   # The lock file the service's release workers make in the folder goes on uninstall (wixl writes
   # no RemoveFile rows).
   execute_process(COMMAND ${_msibuild} ${output} -i ${_packaging}/MsiRemoveTurnFile.idt
+    COMMAND_ERROR_IS_FATAL ANY)
+  # wixl writes no _Validation table; the one imported describes the tables this build adds, so
+  # that validation (ICEs, Orca) can check its rows.
+  execute_process(COMMAND ${_msibuild} ${output} -i ${_packaging}/_Validation.idt
+    COMMAND_ERROR_IS_FATAL ANY)
+  # Vital (0x8000): a service that cannot be registered fails the install. wixl drops the flag.
+  execute_process(COMMAND ${_msibuild} ${output} -q
+    "UPDATE `ServiceInstall` SET `ErrorControl` = 32769 WHERE `ServiceInstall` = 'NimbelloService'"
     COMMAND_ERROR_IS_FATAL ANY)
   # "#%" marks REG_EXPAND_SZ; wixl escapes a leading "#". The service registers it that way too.
   execute_process(COMMAND ${_msibuild} ${output} -q
@@ -63,6 +77,14 @@ function(nimbello_build_msi stage version output)
     COMMAND_ERROR_IS_FATAL ANY)
   file(REMOVE ${_work}/_ForceCodepage.idt)
 
+  # A new product code with every build: detection of one build goes by it.
+  execute_process(COMMAND ${_msiinfo} export ${output} Property OUTPUT_VARIABLE _properties
+    COMMAND_ERROR_IS_FATAL ANY)
+  if(NOT _properties MATCHES "\nProductCode\t({[0-9A-F-]+})")
+    message(FATAL_ERROR "no product code in ${output}")
+  endif()
+  file(WRITE ${output}.ProductCode.txt "${CMAKE_MATCH_1}\n")
+
   execute_process(COMMAND ${_msiinfo} export ${output} File OUTPUT_VARIABLE _table
     COMMAND_ERROR_IS_FATAL ANY)
   string(REPLACE "\n" ";" _rows "${_table}")
@@ -89,5 +111,5 @@ function(nimbello_build_msi stage version output)
 endfunction()
 
 if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE)
-  nimbello_build_msi(${STAGE} ${VERSION} ${OUTPUT})
+  nimbello_build_msi(${STAGE} ${VERSION} ${HOST} ${OUTPUT})
 endif()

@@ -10,8 +10,9 @@ if(NOT _flavour STREQUAL "win32")
 endif()
 set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/FleetPostBuild.cmake)
 set(CPACK_NIMBELLO_SOURCE_DIR ${CMAKE_SOURCE_DIR})
-set(NIMBELLO_INSTALLER_URL
-  "https://${NIMBELLO_UPDATE_HOST}/downloads/${CPACK_PACKAGE_FILE_NAME}.exe"
-  CACHE STRING "Where the winget manifest says the NSIS installer is downloaded from")
-set(CPACK_NIMBELLO_INSTALLER_URL ${NIMBELLO_INSTALLER_URL})
+# The folder only: the installer's name, which holds the version, is added when the package is
+# made, so a version change cannot leave a stale address in the cache.
+set(NIMBELLO_DOWNLOAD_URL "https://${NIMBELLO_UPDATE_HOST}/downloads"
+  CACHE STRING "The folder the winget manifest says the NSIS installer is downloaded from")
+set(CPACK_NIMBELLO_DOWNLOAD_URL ${NIMBELLO_DOWNLOAD_URL})
 set(CPACK_NIMBELLO_HOST ${NIMBELLO_UPDATE_HOST})

@@ -5,7 +5,7 @@ if(NOT CPACK_GENERATOR STREQUAL "NSIS")
 endif()
 include(${CPACK_NIMBELLO_SOURCE_DIR}/cmake/BuildMsi.cmake)
 file(MAKE_DIRECTORY ${CPACK_OUTPUT_FILE_PREFIX})
-nimbello_build_msi(${CPACK_TEMPORARY_DIRECTORY} ${CPACK_PACKAGE_VERSION}
+nimbello_build_msi(${CPACK_TEMPORARY_DIRECTORY} ${CPACK_PACKAGE_VERSION} ${CPACK_NIMBELLO_HOST}
   ${CPACK_OUTPUT_FILE_PREFIX}/${CPACK_PACKAGE_NAME}-${CPACK_PACKAGE_VERSION}.msi)
 
 # The policy template, laid out as a policy store: PolicyDefinitions\Nimbello.admx and one folder
@@ -32,7 +32,24 @@ set(NAME ${CPACK_NSIS_DISPLAY_NAME})
 set(PUBLISHER ${CPACK_PACKAGE_VENDOR})
 # The uninstall entry's key name: winget finds the installed product by it.
 set(PRODUCT_CODE ${CPACK_PACKAGE_INSTALL_REGISTRY_KEY})
-set(INSTALLER_URL ${CPACK_NIMBELLO_INSTALLER_URL})
+get_filename_component(_installer_name ${CPACK_PACKAGE_FILES} NAME)
+set(INSTALLER_URL ${CPACK_NIMBELLO_DOWNLOAD_URL}/${_installer_name})
+# Every exit code the README explains for the installer, with the answer winget gives for it.
+file(READ ${CPACK_NIMBELLO_SOURCE_DIR}/docs/help/facts.json _facts)
+string(JSON _count LENGTH "${_facts}" installer_exit_codes)
+math(EXPR _last "${_count} - 1")
+set(RETURN_CODES "")
+foreach(_i RANGE ${_last})
+  string(JSON _code GET "${_facts}" installer_exit_codes ${_i} code)
+  string(JSON _response ERROR_VARIABLE _none GET "${_facts}" installer_exit_codes ${_i} winget)
+  if(NOT _code EQUAL 0)
+    if(_none)
+      set(_response contactSupport)
+    endif()
+    string(APPEND RETURN_CODES
+      "  - InstallerReturnCode: ${_code}\n    ReturnResponse: ${_response}\n")
+  endif()
+endforeach()
 set(HOST ${CPACK_NIMBELLO_HOST})
 set(_winget ${CPACK_OUTPUT_FILE_PREFIX}/winget)
 file(REMOVE_RECURSE ${_winget})

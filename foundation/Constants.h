@@ -12,6 +12,10 @@ namespace Constants {
 inline constexpr RegistryRoot SettingsRoot = RegistryRoot::LocalMachine;
 inline constexpr std::u16string_view SettingsKey = u"\\Software\\VELTRA\\Nimbello\\";
 
+// The administrator's policy key, in the 64-bit view: one key for 32- and 64-bit programs, which
+// users may read and not write.
+inline constexpr std::u16string_view PolicyKey = u"\\Software\\Policies\\VELTRA\\Nimbello\\";
+
 // Settings values.
 inline constexpr std::u16string_view MemoryFree = u"MemoryFree";
 inline constexpr std::u16string_view MemoryMaintain = u"MemoryMaintain";
@@ -30,6 +34,8 @@ inline constexpr std::u16string_view BarColor = u"BarColor";
 inline constexpr std::u16string_view Language = u"Language";
 inline constexpr std::u16string_view Updated = u"Updated";
 inline constexpr std::u16string_view UpdatedDate = u"UpdatedDate";
+// Policy only: 0 turns the applet's daily update check off.
+inline constexpr std::u16string_view UpdateCheck = u"UpdateCheck";
 
 inline constexpr std::u16string_view DefaultLanguage = u"english";
 

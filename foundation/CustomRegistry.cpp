@@ -4,6 +4,7 @@
 #include <array>
 #include <vector>
 
+#include "foundation/Constants.h"
 #include "foundation/base/Guard.h"
 #include "foundation/base/LittleEndian.h"
 #include "foundation/base/Text.h"
@@ -174,4 +175,65 @@ bool CustomRegistry::TryWriteSettingQword(RegistryRoot root, std::u16string_view
   return guarded_or(false, [&] {
     return port_.SetValue(root, path, name, RegType::Qword, LittleEndianBytes<8>(value));
   });
+}
+
+CustomRegistry::~CustomRegistry() = default;
+
+RegistryQuery CustomRegistry::QueryPolicy(std::u16string_view name,
+                                          std::span<std::byte> buffer) const {
+  if (!batch_.active) {
+    const std::unique_ptr<RegistryKeyPort> key =
+        port_.OpenQueryKey64(Constants::SettingsRoot, Constants::PolicyKey);
+    return key ? key->QueryValue(name, buffer) : RegistryQuery{};
+  }
+  if (!batch_.opened) {
+    // Marked first: an open that throws is not tried again within the batch.
+    batch_.opened = true;
+    batch_.key = port_.OpenQueryKey64(Constants::SettingsRoot, Constants::PolicyKey);
+  }
+  return batch_.key ? batch_.key->QueryValue(name, buffer) : RegistryQuery{};
+}
+
+std::optional<int32_t> CustomRegistry::ReadPolicyDword(std::u16string_view name) const {
+  return guarded_or(std::optional<int32_t>(), [&]() -> std::optional<int32_t> {
+    std::array<std::byte, 16> buffer{};
+    const RegistryQuery q = QueryPolicy(name, buffer);
+    if (q.status != RegistryQuery::Status::Ok || q.type != RegType::Dword || q.size != 4) {
+      return std::nullopt;
+    }
+    return static_cast<int32_t>(static_cast<uint32_t>(ReadLittleEndian(buffer.data(), 4)));
+  });
+}
+
+std::optional<std::u16string> CustomRegistry::ReadPolicyString(std::u16string_view name) const {
+  return guarded_or(std::optional<std::u16string>(), [&]() -> std::optional<std::u16string> {
+    // Every text a policy may hold (a colour, a language) is short: a longer one is refused as
+    // the wrong size rather than read from the heap.
+    std::array<std::byte, InlineStringBytes> buffer{};
+    const RegistryQuery q = QueryPolicy(name, buffer);
+    if (q.status != RegistryQuery::Status::Ok || !IsStringType(q.type)) {
+      return std::nullopt;
+    }
+    std::u16string text = DecodeRegistryText(buffer.data(), Within(q.size, buffer.size()));
+    if (text.empty()) {
+      return std::nullopt;
+    }
+    return text;
+  });
+}
+
+PolicyReadBatch::PolicyReadBatch(const CustomRegistry& store) noexcept
+    : store_(store), owner_(!store.batch_.active) {
+  if (owner_) {
+    store_.batch_.active = true;
+    store_.batch_.opened = false;
+  }
+}
+
+PolicyReadBatch::~PolicyReadBatch() {
+  if (owner_) {
+    store_.batch_.key.reset();
+    store_.batch_.active = false;
+    store_.batch_.opened = false;
+  }
 }

@@ -5,6 +5,7 @@
 // must tell its user about a refused write uses the TryWrite operations, which say whether Windows
 // took the value; the absorbing writes are those with the answer dropped.
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,6 +16,15 @@
 class CustomRegistry {
  public:
   explicit CustomRegistry(RegistryPort& port) : port_(port) {}
+  CustomRegistry(const CustomRegistry&) = delete;
+  CustomRegistry& operator=(const CustomRegistry&) = delete;
+  ~CustomRegistry();
+
+  // A value of the policy key, as the administrator must store it, else nothing: a number is
+  // REG_DWORD of exactly 4 bytes; a text is REG_SZ or REG_EXPAND_SZ (unexpanded), up to its first
+  // NUL, not empty. Within a PolicyReadBatch the key is opened once for all reads.
+  std::optional<int32_t> ReadPolicyDword(std::u16string_view name) const;
+  std::optional<std::u16string> ReadPolicyString(std::u16string_view name) const;
 
   // A string: REG_SZ or REG_EXPAND_SZ (unexpanded), up to its first NUL, not empty.
   std::u16string ReadSettingString(RegistryRoot root, std::u16string_view path,
@@ -78,7 +88,33 @@ class CustomRegistry {
   }
 
  private:
+  friend class PolicyReadBatch;
+  RegistryQuery QueryPolicy(std::u16string_view name, std::span<std::byte> buffer) const;
+
   RegistryPort& port_;
+  // The batch's policy key: opened at the batch's first policy read, dropped when it ends, so
+  // nothing carries over from one tick to the next.
+  struct PolicyBatchState {
+    bool active = false;
+    bool opened = false;
+    std::unique_ptr<RegistryKeyPort> key;
+  };
+  mutable PolicyBatchState batch_;
+};
+
+// One tick's policy reads. Its first policy read opens the policy key and the rest query that one
+// open key: a tick on a machine without policies pays one failed open and no value read. A batch
+// inside another changes nothing. Only the thread that runs the store's reads may hold one.
+class PolicyReadBatch {
+ public:
+  explicit PolicyReadBatch(const CustomRegistry& store) noexcept;
+  ~PolicyReadBatch();
+  PolicyReadBatch(const PolicyReadBatch&) = delete;
+  PolicyReadBatch& operator=(const PolicyReadBatch&) = delete;
+
+ private:
+  const CustomRegistry& store_;
+  bool owner_;
 };
 
 // Decoding of stored bytes, shared by the reads above and by anything that inspects raw values.

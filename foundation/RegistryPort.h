@@ -2,6 +2,7 @@
 // The registry as the settings store needs it: one value's type and bytes, one value written.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string_view>
 
@@ -32,6 +33,14 @@ struct RegistryQuery {
   uint32_t size = 0;
 };
 
+// One key held open for a run of queries; closed when destroyed.
+class RegistryKeyPort {
+ public:
+  virtual ~RegistryKeyPort() = default;
+  // Queries one value of the open key into buffer, as RegistryPort::QueryValue does.
+  virtual RegistryQuery QueryValue(std::u16string_view name, std::span<std::byte> buffer) = 0;
+};
+
 class RegistryPort {
  public:
   virtual ~RegistryPort() = default;
@@ -46,4 +55,12 @@ class RegistryPort {
   // failure (a caller who may not create the key included); the registry is then as it was.
   virtual bool SetValue(RegistryRoot root, std::u16string_view path, std::u16string_view name,
                         uint32_t type, std::span<const std::byte> data) = 0;
+
+  // Opens root\path in the 64-bit view, which 32- and 64-bit programs share (32-bit Windows has
+  // only the one view), with the right to query values and nothing more, never creating it. Null
+  // when the key cannot be opened. A registry that holds no such key keeps this default.
+  virtual std::unique_ptr<RegistryKeyPort> OpenQueryKey64(RegistryRoot /*root*/,
+                                                          std::u16string_view /*path*/) {
+    return nullptr;
+  }
 };

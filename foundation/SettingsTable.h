@@ -1,11 +1,13 @@
 #pragma once
 // The settings table: every value of the settings key that a program reads, with its registry
-// name, its kind, the rule of its default and the range the main window offers. The service, the
-// tray, the release requests and the main window all read through it, so a default has one
-// definition. Nothing is cached: every read opens the key, reads one value and closes it again.
+// name, its kind, the rule of its default and the range the main window offers, and the values
+// an administrator may fix in the policy key. The service, the tray, the release requests and the
+// main window all read through it, so a default and a policy have one definition each. Nothing is
+// cached: every read opens the key, reads one value and closes it again.
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -33,9 +35,11 @@ enum class SettingId : uint8_t {
   DefragMemory,
   Updated,
   UpdatedDate,
+  // Only in the policy key.
+  UpdateCheck,
 };
 inline constexpr size_t OfferedSettingCount = 13;
-inline constexpr size_t SettingCount = 17;
+inline constexpr size_t SettingCount = 18;
 
 enum class SettingKind : uint8_t {
   Integer,   // REG_DWORD, signed 32-bit, within [minimum, maximum]
@@ -45,11 +49,20 @@ enum class SettingKind : uint8_t {
   Text,      // REG_SZ, free text (a date-time stamp)
 };
 
+// Where a value is read from. A policy value comes first; the settings key (or the default) is
+// read only when the policy key holds no valid value of that name.
+enum class SettingPlace : uint8_t {
+  SettingsKey,  // exchanged between the programs: no administrator fixes it
+  PolicyFirst,  // the policy key, then the settings key
+  PolicyOnly,   // the policy key, then the default
+};
+
 struct SettingDefinition {
   SettingId id;
-  std::u16string_view name;  // the registry value
+  std::u16string_view name;  // the registry value, the same in both keys
   SettingKind kind;
-  int32_t minimum = 0;
+  SettingPlace place;
+  int32_t minimum = 0;  // of an Integer; a Boolean takes 0 and 1
   int32_t maximum = 0;
 };
 
@@ -57,6 +70,9 @@ const SettingDefinition& DefinitionOf(SettingId id);
 
 // The settings the main window offers, in its order.
 std::span<const SettingDefinition, OfferedSettingCount> OfferedSettings();
+
+// The whole table, in the order of SettingId.
+std::span<const SettingDefinition, SettingCount> AllSettings();
 
 // The languages whose files every program carries, in the order the window lists them.
 inline constexpr std::array<std::u16string_view, 2> CarriedLanguages{u"english", u"french"};
@@ -77,7 +93,15 @@ struct MachineFacts {
 // for it, which the reader replaces.
 SettingValue DefaultSettingValue(SettingId id, const MachineFacts& machine);
 
-// One read of the setting with its own default, by its kind.
+// Of the right kind, within its range, a colour the renderer draws, a language the programs carry.
+// A Boolean of the policy key must be stored as 0 or 1; that is checked where it is read.
+bool IsValidSetting(SettingId id, const SettingValue& value);
+
+// The administrator's value of the setting when the policy key holds a valid one, else nothing.
+std::optional<SettingValue> ReadPolicySetting(const CustomRegistry& settings, SettingId id);
+
+// One read of the setting: the administrator's valid value, else the settings key's with its own
+// default, by its kind. The policy read of a value comes just before its settings read.
 SettingValue ReadSetting(const CustomRegistry& settings, SettingId id, const MachineFacts& machine);
 int32_t ReadSettingInteger(const CustomRegistry& settings, SettingId id,
                            const MachineFacts& machine);

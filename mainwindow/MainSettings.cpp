@@ -28,37 +28,6 @@ std::optional<int32_t> ParseWholeNumber(std::u16string_view text) {
   return ParseDecimalInt32(TrimBlanks(text));
 }
 
-bool IsValidSetting(SettingId id, const SettingValue& value) {
-  const SettingDefinition& d = DefinitionOf(id);
-  switch (d.kind) {
-    case SettingKind::Integer: {
-      const auto* n = std::get_if<int32_t>(&value);
-      return n != nullptr && *n >= d.minimum && *n <= d.maximum;
-    }
-    case SettingKind::Boolean:
-      return std::holds_alternative<bool>(value);
-    case SettingKind::Color: {
-      const auto* text = std::get_if<std::u16string>(&value);
-      return text != nullptr && ColorFromName(*text).has_value();
-    }
-    case SettingKind::Language: {
-      const auto* text = std::get_if<std::u16string>(&value);
-      if (text == nullptr) {
-        return false;
-      }
-      for (const std::u16string_view language : CarriedLanguages) {
-        if (EqualsIgnoreAsciiCase(*text, language)) {
-          return true;
-        }
-      }
-      return false;
-    }
-    case SettingKind::Text:
-      return false;  // no window offers one
-  }
-  return false;
-}
-
 std::vector<SettingId> ChangedSettings(const SettingValues& stored, const SettingValues& edited) {
   std::vector<SettingId> changed;
   for (const SettingDefinition& d : OfferedSettings()) {

@@ -32,9 +32,6 @@ SettingValues ReadEffectiveSettings(const CustomRegistry& settings, const Machin
 // Decimal digits with an optional sign and blanks around them, within the 32-bit range.
 std::optional<int32_t> ParseWholeNumber(std::u16string_view text);
 
-// Of the right kind, within its range, a colour the renderer draws, a language the programs carry.
-bool IsValidSetting(SettingId id, const SettingValue& value);
-
 // The settings whose edited value differs from the stored one, in table order.
 std::vector<SettingId> ChangedSettings(const SettingValues& stored, const SettingValues& edited);
 

@@ -74,6 +74,7 @@ constexpr std::pair<std::u16string_view, std::u16string_view> TextKeys[] = {
     {u"LanguageFrench", u"French"},
     {u"RangeText", u"%1 must be a whole number from %2 to %3."},
     {u"NotSavedText", u"These settings could not be saved: %1."},
+    {u"PolicyNote", u"Some settings are set by your administrator."},
 };
 
 // The drop-down list's captions of the carried languages, in their order.
@@ -161,7 +162,9 @@ std::u16string_view TNBMainForm::ComponentName() const {
 void TNBMainForm::FormCreate() {
   totalBytes_ = GetTotalPhysicalMemory(ports_.system);
   machine_ = MachineFacts{totalBytes_, GetWindowsVersionCode(ports_.system)};
+  const PolicyReadBatch policies(settings_);
   stored_ = ReadEffectiveSettings(settings_, machine_);
+  ReadLocks();
   LoadCaptions();
   FillControls();
   MainTimerTimer();
@@ -252,9 +255,25 @@ void TNBMainForm::FillControls() {
   UpdateControls();
 }
 
+// An administrator's value is shown and kept as it is: its control is disabled, and whatever the
+// control holds is never taken as an edit, so Apply can neither write nor claim it.
+void TNBMainForm::ReadLocks() {
+  const PolicyReadBatch policies(settings_);
+  for (const SettingDefinition& d : OfferedSettings()) {
+    locked_[static_cast<size_t>(d.id)] = ReadPolicySetting(settings_, d.id).has_value();
+  }
+}
+
+bool TNBMainForm::Locked(SettingId id) const {
+  return locked_[static_cast<size_t>(id)];
+}
+
 SettingValues TNBMainForm::ReadControls() {
   SettingValues edited = stored_;
   for (const SettingControl& c : SettingControls) {
+    if (Locked(c.id)) {
+      continue;
+    }
     switch (DefinitionOf(c.id).kind) {
       case SettingKind::Integer:
         edited[c.id] = ParseWholeNumber(host_.Text(c.control)).value_or(NotANumber);
@@ -309,8 +328,14 @@ void TNBMainForm::ShowHints(const SettingValues& edited) {
 void TNBMainForm::UpdateControls() {
   const SettingValues edited = ReadControls();
   host_.SetEnabled(IDC_APPLY, !ChangedSettings(stored_, edited).empty());
-  // The threshold counts only while the processor limit is on.
-  host_.SetEnabled(IDC_TRIGGEREDIT, edited.Boolean(SettingId::ProcessorLimit));
+  bool anyLocked = false;
+  for (const SettingControl& c : SettingControls) {
+    anyLocked = anyLocked || Locked(c.id);
+    // The threshold counts only while the processor limit is on.
+    host_.SetEnabled(c.control, !Locked(c.id) && (c.id != SettingId::ProcessorTrigger ||
+                                                  edited.Boolean(SettingId::ProcessorLimit)));
+  }
+  Show(IDC_POLICYNOTE, anyLocked ? Text(u"PolicyNote") : std::u16string());
 }
 
 void TNBMainForm::Show(int control, const std::u16string& text) {
@@ -424,6 +449,8 @@ std::u16string TNBMainForm::SettingName(SettingId id) {
 }
 
 bool TNBMainForm::ApplyClick() {
+  // A policy set since the window was filled is honoured too.
+  ReadLocks();
   const SettingValues edited = ReadControls();
   const SaveResult result = SaveChangedSettings(settings_, stored_, edited);
   if (!result.invalid.empty()) {

@@ -109,6 +109,8 @@ class TNBMainForm final : public CaptionedWindow {
   void LoadCaptions();
   std::u16string Text(std::u16string_view key) const;
   void FillControls();
+  void ReadLocks();
+  bool Locked(SettingId id) const;
   SettingValues ReadControls();
   void ShowHints(const SettingValues& edited);
   void ShowMemory();
@@ -123,6 +125,8 @@ class TNBMainForm final : public CaptionedWindow {
   CustomRegistry settings_{ports_.registry};
   MachineFacts machine_;
   SettingValues stored_;
+  // The settings an administrator's policy fixes, which the window shows and never writes.
+  std::array<bool, SettingCount> locked_{};
   // The colours chosen in this window, not yet applied.
   std::array<std::u16string, 3> colors_;
   // The language file's texts by key, read when the window is made and after a language change.

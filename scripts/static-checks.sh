@@ -31,7 +31,7 @@ fi
 
 status=0
 log=$(mktemp)
-echo "help facts: README and help against docs/help/facts.json, the main window's ranges, the installer's exit codes"
+echo "help facts: README, help and policy template against docs/help/facts.json and the settings table (build/native's nimbello-settings), the installer's exit codes"
 python3 docs/help/make_help.py check || status=1
 
 trap 'rm -f "$log"' EXIT

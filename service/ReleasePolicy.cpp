@@ -147,5 +147,7 @@ struct Tick {
 }  // namespace
 
 void MainTimerTimer(ReleasePolicyState& state, const ReleasePolicyPorts& ports) noexcept {
+  // The tick's policy reads share one open of the policy key, none the next tick's.
+  const PolicyReadBatch policies(ports.settings);
   guarded(Tick{state, ports});
 }

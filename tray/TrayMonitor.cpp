@@ -33,6 +33,8 @@ bool IsFullScreenRect(const WindowRect& window, ScreenSize screen) {
 }
 
 void MainTimerTimer(const TrayMonitorPorts& ports, TrayMonitorState& state) noexcept {
+  // The tick's policy reads share one open of the policy key, none the next tick's.
+  const PolicyReadBatch policies(ports.settings);
   guarded([&] {
     const CustomRegistry& settings = ports.settings;
 
@@ -83,7 +85,10 @@ void MainTimerTimer(const TrayMonitorPorts& ports, TrayMonitorState& state) noex
       // The service writes the stamp in its own account's locale, which the user's locale may
       // not read. Such a stamp only skips the check: the graph must keep moving.
       const std::optional<DateTime> stamp = TextToDateTime(updatedDate, ports.clock.DateFormats());
-      if (stamp && WholeDaysBetween(ToDateTime(now), *stamp) > TrayMonitor::UpdateAgeDays) {
+      // An administrator may turn the check off; the counter then stays due, and the check
+      // comes on the first tick after the policy is lifted.
+      if (stamp && WholeDaysBetween(ToDateTime(now), *stamp) > TrayMonitor::UpdateAgeDays &&
+          ReadSettingBool(settings, SettingId::UpdateCheck)) {
         state.updateTickCounter = 0;
         if (ports.updates.CheckForUpdate() == 1) {
           if (!loadTrayIcon) {

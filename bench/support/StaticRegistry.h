@@ -3,6 +3,7 @@
 // counts only the allocations of the code above it.
 #include <array>
 #include <cstring>
+#include <memory>
 #include <string_view>
 
 #include "foundation/RegistryPort.h"
@@ -83,10 +84,30 @@ class StaticRegistry : public RegistryPort {
     return true;
   }
 
+  // The policy key: absent unless a table is given for it. Opening it costs one allocation, as
+  // the real adapter's key object does.
+  std::unique_ptr<RegistryKeyPort> OpenQueryKey64(RegistryRoot, std::u16string_view) override {
+    ++keyOpens;
+    return policy == nullptr ? nullptr : std::make_unique<OpenKey>(*policy);
+  }
+
   uint64_t queries = 0;
   uint64_t writes = 0;
+  uint64_t keyOpens = 0;
+  StaticRegistry* policy = nullptr;
 
  private:
+  class OpenKey final : public RegistryKeyPort {
+   public:
+    explicit OpenKey(StaticRegistry& values) : values_(values) {}
+    RegistryQuery QueryValue(std::u16string_view name, std::span<std::byte> buffer) override {
+      return values_.QueryValue(RegistryRoot::LocalMachine, {}, name, buffer);
+    }
+
+   private:
+    StaticRegistry& values_;
+  };
+
   Entry& Add(std::u16string_view name, uint32_t type) {
     for (size_t i = 0; i < count_; ++i) {
       if (entries_[i].name == name) {

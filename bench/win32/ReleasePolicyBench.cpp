@@ -72,6 +72,11 @@ int wmain() {
   putDword(Constants::Updated, 0);
   putDword(Constants::MemoryMaintain, 0);
   Measure("tick, ample memory (real)", 2000, [&] { MainTimerTimer(state, ports); });
+  // The same with a policy key holding two of the values read: one open and a query per value.
+  registry.PutPolicyDword(Constants::MemoryFree, 40);
+  registry.PutPolicyDword(Constants::ProcessorLimit, 1);
+  Measure("tick, ample memory, policy key with 2 values (real)", 2000,
+          [&] { MainTimerTimer(state, ports); });
 
   // Low memory, every rule evaluated (sampler and power status included), the period blocks.
   putDword(Constants::MemoryMaintain, 100);

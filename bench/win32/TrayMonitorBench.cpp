@@ -71,6 +71,12 @@ int wmain() {
     state.updateTickCounter = TrayMonitor::FirstUpdateTick;
     MainTimerTimer(withoutShell, state);
   });
+  registry.PutPolicyDword(Constants::FullScreenCheck, 1);
+  registry.PutPolicyDword(Constants::LoadTrayIcon, 1);
+  Measure("whole tick, ample path, policy key with 2 values", 2000, [&] {
+    state.updateTickCounter = TrayMonitor::FirstUpdateTick;
+    MainTimerTimer(withoutShell, state);
+  });
   {
     Win32NotifyIcon notify(GetModuleHandleW(nullptr));
     TrayIcon icon(notify, Win32NotifyIcon::RecordSize(5), u"Nimbellotray");

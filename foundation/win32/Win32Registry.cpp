@@ -3,7 +3,9 @@
 #include <windows.h>
 
 #include <array>
+#include <memory>
 #include <string>
+#include <utility>
 
 #include "foundation/base/win32/UniqueHandle.h"
 
@@ -48,21 +50,13 @@ std::u16string_view Relative(std::u16string_view path) {
   return path;
 }
 
-}  // namespace
-
-RegistryQuery Win32Registry::QueryValue(RegistryRoot root, std::u16string_view path,
-                                        std::u16string_view name, std::span<std::byte> buffer) {
+// Fills q from one RegQueryValueExW of an open key.
+RegistryQuery QueryOpenKey(HKEY key, std::u16string_view name, std::span<std::byte> buffer) {
   RegistryQuery q;
-  const WideZ key_path(Relative(path));
-  UniqueHKey key;
-  if (RegOpenKeyExW(RootKey(root), key_path.get(), 0, KEY_QUERY_VALUE | kView, key.put()) !=
-      ERROR_SUCCESS) {
-    return q;
-  }
   const WideZ value_name(name);
   DWORD type = REG_NONE;
   DWORD size = static_cast<DWORD>(buffer.size());
-  const LONG rc = RegQueryValueExW(key.get(), value_name.get(), nullptr, &type,
+  const LONG rc = RegQueryValueExW(key, value_name.get(), nullptr, &type,
                                    reinterpret_cast<BYTE*>(buffer.data()), &size);
   if (rc == ERROR_SUCCESS) {
     q.status = RegistryQuery::Status::Ok;
@@ -74,6 +68,30 @@ RegistryQuery Win32Registry::QueryValue(RegistryRoot root, std::u16string_view p
   q.type = type;
   q.size = size;
   return q;
+}
+
+class Win32RegistryKey : public RegistryKeyPort {
+ public:
+  explicit Win32RegistryKey(UniqueHKey key) : key_(std::move(key)) {}
+  RegistryQuery QueryValue(std::u16string_view name, std::span<std::byte> buffer) override {
+    return QueryOpenKey(key_.get(), name, buffer);
+  }
+
+ private:
+  UniqueHKey key_;
+};
+
+}  // namespace
+
+RegistryQuery Win32Registry::QueryValue(RegistryRoot root, std::u16string_view path,
+                                        std::u16string_view name, std::span<std::byte> buffer) {
+  const WideZ key_path(Relative(path));
+  UniqueHKey key;
+  if (RegOpenKeyExW(RootKey(root), key_path.get(), 0, KEY_QUERY_VALUE | kView, key.put()) !=
+      ERROR_SUCCESS) {
+    return {};
+  }
+  return QueryOpenKey(key.get(), name, buffer);
 }
 
 bool Win32Registry::SetValue(RegistryRoot root, std::u16string_view path, std::u16string_view name,
@@ -95,4 +113,15 @@ bool Win32Registry::SetValue(RegistryRoot root, std::u16string_view path, std::u
   return RegSetValueExW(key.get(), value_name.get(), 0, type,
                         reinterpret_cast<const BYTE*>(data.data()),
                         static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
+}
+
+std::unique_ptr<RegistryKeyPort> Win32Registry::OpenQueryKey64(RegistryRoot root,
+                                                               std::u16string_view path) {
+  const WideZ key_path(Relative(path));
+  UniqueHKey key;
+  if (RegOpenKeyExW(RootKey(root), key_path.get(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY,
+                    key.put()) != ERROR_SUCCESS) {
+    return nullptr;
+  }
+  return std::make_unique<Win32RegistryKey>(std::move(key));
 }

@@ -148,7 +148,8 @@ def fresh_install(reference):
 def rebuilt():
     """The same programs packaged again: a new product code, the same upgrade code."""
     newer = os.path.join(scratch("msi-"), "Nimbello-6.0.0.0.msi")
-    subprocess.run(["cmake", "-DSTAGE=" + STAGE, "-DVERSION=6.0.0.0", "-DOUTPUT=" + newer, "-P",
+    subprocess.run(["cmake", "-DSTAGE=" + STAGE, "-DVERSION=6.0.0.0", "-DHOST=www.veltra.com",
+                    "-DOUTPUT=" + newer, "-P",
                     os.path.join(w.SOURCE, "cmake", "BuildMsi.cmake")], check=True, timeout=120)
     return newer
 
@@ -192,6 +193,7 @@ def leftovers():
              "Run value": run_key.get("Nimbello"),
              "event source": event_source.get("TypesSupported"),
              "settings key": w.wine("reg", "query", w.SETTINGS, "/reg:32")[0] == 0,
+             "64-bit settings key": w.wine("reg", "query", w.SETTINGS, "/reg:64")[0] == 0,
              "Start-menu folder": any(os.path.exists(m) for m in START_MENUS),
              "processes": w._processes_named(WIN_FOLDER)}
     return [what for what, present in found.items() if present]
@@ -200,6 +202,8 @@ def leftovers():
 def uninstall(package):
     applet = w.start(WIN_FOLDER + r"\NimbelloTray.exe")
     w.probe.wait_found("TNBTrayForm")
+    # The previous template wrote the 64-bit view too.
+    w.Registry(view=64).set("MemoryMaintain", "REG_DWORD", 25)
     w.check(msiexec("/x", package) == 0, "uninstall exits with 0")
     w.check(w.wait_exit(applet, 10) is not None, "uninstall ended the running applet")
     w.check(not leftovers(), "uninstall left nothing: %r" % leftovers())

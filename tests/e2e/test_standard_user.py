@@ -9,7 +9,6 @@ StandardUser). The installed DACLs are put back before anything else happens, al
 """
 import os
 import re
-import shutil
 
 import winharness as w
 
@@ -36,16 +35,9 @@ def lift():
         rights.pop().restore()
 
 
-def drive(*commands):
-    rc, out, _ = w.wine(w.helper("MainFormDriver"), *commands)
-    if rc != 0:
-        raise w.SetupError("MainFormDriver %s exited with %d" % (" ".join(commands), rc))
-    return out.strip()
-
-
 def apply_and_read_message():
     """Posts Apply; the texts of the message box it shows, or None when it shows none."""
-    drive("post", IDS["IDC_APPLY"])
+    w.drive_main_form("post", IDS["IDC_APPLY"])
     rc, out, _ = w.wine(w.helper("DialogReader"), "Nimbello", "4000")
     return " ".join(l[5:] for l in out.splitlines() if l.startswith("text=")) if rc == 0 else None
 
@@ -88,18 +80,18 @@ def main_window(requested):
     restrict()
     form = w.start(installed("Nimbello"))
     w.probe.wait_found("TNBMainForm", 30000)
-    shown = drive("text", IDS["IDC_LASTRELEASEVALUE"])
+    shown = w.drive_main_form("text", IDS["IDC_LASTRELEASEVALUE"])
     w.check(bool(requested) and (" of %d MB freed" % requested) in shown,
             "the main window shows the worker's release of %r MB: %r" % (requested, shown))
 
-    drive("type", IDS["IDC_PERIODEDIT"], "12", "click", IDS["IDC_BATTERYCHECK"])
+    w.drive_main_form("type", IDS["IDC_PERIODEDIT"], "12", "click", IDS["IDC_BATTERYCHECK"])
     message = apply_and_read_message()
     w.check(message is None, "with Users' rights Apply reports nothing refused: %r" % message)
     stored = (settings.dword("ExecutePeriod"), settings.dword("BatteryCheck"))
     w.check(stored == (12, 1), "Apply landed: ExecutePeriod, BatteryCheck = %r" % (stored,))
 
     restrict(read_only=True)
-    drive("type", IDS["IDC_PERIODEDIT"], "20", "click", IDS["IDC_BATTERYCHECK"])
+    w.drive_main_form("type", IDS["IDC_PERIODEDIT"], "20", "click", IDS["IDC_BATTERYCHECK"])
     message = apply_and_read_message() or ""
     w.check("Minutes between releases" in message and "Not on battery" in message
             and "Memory to" not in message,
@@ -112,21 +104,8 @@ def main_window(requested):
     w.stop(form)
 
 
-def run_uninstaller():
-    """The uninstaller's exit code, from a copy given _?=, which runs in place and waits; None
-    when nothing is installed."""
-    program = os.path.join(w.ENV["WINEPREFIX"], "drive_c", *w.INSTALLED[3:].split("\\"),
-                           "Uninstall.exe")
-    if not os.path.exists(program):
-        return None
-    copy = os.path.join(w.scratch("uninstall-"), "Uninstall.exe")
-    shutil.copy(program, copy)
-    return w.wine(copy, "/S", *("_?=" + w.INSTALLED).split(" "), timeout=120,
-                  env=w.INSTALLER_ENV)[0]
-
-
 def uninstall():
-    rc = run_uninstaller()
+    rc = w.run_uninstaller()
     gone = w.wine("reg", "query", w.SETTINGS + r"\LastRelease", "/reg:32")[0] != 0
     w.check(rc == 0 and gone, "the uninstaller (exit %r) removes LastRelease: %s" % (rc, gone))
 
@@ -135,7 +114,7 @@ def clean():
     lift()
     for window_class in (FULL_CLASS, "TNBMainForm", "TNBTrayForm"):
         w.probe.close(window_class)
-    run_uninstaller()
+    w.run_uninstaller()
     w.remove_service()
 
 

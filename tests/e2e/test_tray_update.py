@@ -3,7 +3,7 @@
 
 The applet of the update test tree asks 127.0.0.1 on a fixed port, and its tick counter starts a
 few ticks short of a check. While UpdatedDate is 30 days old it asks nothing, tick after tick. Made
-31 days old, the next tick asks once, shows the update balloon on the real icon, and a click on
+31 days old, the next tick asks once (not while the policy UpdateCheck is 0), shows the update balloon on the real icon, and a click on
 the balloon starts the shipped updater from the program folder, which hands the download page to
 the browser and ends. Wine's shell draws balloons but neither gives their title back nor reports a
 click on them: the test reads the balloon's text, and posts the shell's click notification to the
@@ -31,6 +31,7 @@ HINT = ("An update for Nimbello is available to download.  Click here to downloa
         "software update.")
 
 settings = w.Registry()
+policy = w.Registry(r"HKLM\Software\Policies\VELTRA\Nimbello", view=64)
 international = w.Registry(r"HKCU\Control Panel\International")
 folder = w.stage("tray-update", worker=None)
 shutil.copy(os.path.join(TREE, "NimbelloTray.exe"), folder)
@@ -101,8 +102,12 @@ def update_check():
     w.check(requests() == [], "UpdatedDate 30 days old: no update request")
 
     # The counter has passed the limit and is not reset without a check: the age is compared on
-    # every tick, so the next one asks.
+    # every tick, so the next one asks, unless an administrator has turned the check off.
+    policy.set("UpdateCheck", "REG_DWORD", 0)
     settings.set("UpdatedDate", "REG_SZ", stamp(31))
+    time.sleep(4)
+    w.check(requests() == [], "policy UpdateCheck 0: no update request at 31 days either")
+    policy.delete("UpdateCheck")
     changed = time.monotonic()
     asked = w.wait_until(requests, 10, 0.2)
     w.check(len(asked) == 1, "UpdatedDate 31 days old: one update request (%d)" % len(asked))
@@ -141,6 +146,7 @@ def cleanup():
     for process in running:
         w.stop(process)
     settings.delete("UpdatedDate")
+    policy.delete("UpdateCheck")
     browser.delete("Browsers")
 
 

@@ -309,6 +309,26 @@ def install_silently():
         raise SetupError("the installer exited with %d" % rc)
 
 
+def run_uninstaller():
+    """The uninstaller's exit code, from a copy given _?=, which runs in place and waits; None
+    when nothing is installed."""
+    program = os.path.join(ENV["WINEPREFIX"], "drive_c", *INSTALLED[3:].split("\\"),
+                           "Uninstall.exe")
+    if not os.path.exists(program):
+        return None
+    copy = os.path.join(scratch("uninstall-"), "Uninstall.exe")
+    shutil.copy(program, copy)
+    return wine(copy, "/S", *("_?=" + INSTALLED).split(" "), timeout=120, env=INSTALLER_ENV)[0]
+
+
+def drive_main_form(*commands):
+    """MainFormDriver's output for commands on the running main window; SetupError if it fails."""
+    rc, out, _ = wine(helper("MainFormDriver"), *commands)
+    if rc != 0:
+        raise SetupError("MainFormDriver %s exited with %d" % (" ".join(commands), rc))
+    return out.strip()
+
+
 def key_dacl(path, sddl=None):
     """A key's DACL as SDDL (32-bit view), after making it sddl when given; SetupError if refused."""
     rc, out, _ = wine(helper("KeySecurity"), path, "32", *([sddl] if sddl else []))

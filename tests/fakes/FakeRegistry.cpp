@@ -1,7 +1,9 @@
 #include "tests/fakes/FakeRegistry.h"
 
 #include <cstring>
+#include <memory>
 #include <stdexcept>
+#include <utility>
 
 #include "foundation/Constants.h"
 #include "foundation/CustomRegistry.h"
@@ -41,6 +43,30 @@ RegistryQuery FakeRegistry::QueryValue(RegistryRoot root, std::u16string_view pa
   }
   q.status = RegistryQuery::Status::Ok;
   return q;
+}
+
+namespace {
+
+// Queries the live values of one key of the fake.
+struct FakeOpenKey final : RegistryKeyPort {
+  FakeOpenKey(FakeRegistry& r, RegistryRoot k, std::u16string p) : reg(r), root(k), path(p) {}
+  RegistryQuery QueryValue(std::u16string_view name, std::span<std::byte> buffer) override {
+    return reg.QueryValue(root, path, name, buffer);
+  }
+  FakeRegistry& reg;
+  RegistryRoot root;
+  std::u16string path;
+};
+
+}  // namespace
+
+std::unique_ptr<RegistryKeyPort> FakeRegistry::OpenQueryKey64(RegistryRoot root,
+                                                              std::u16string_view path) {
+  ++keyOpens;
+  if (!KeyExists(root, path)) {
+    return nullptr;
+  }
+  return std::make_unique<FakeOpenKey>(*this, root, Normalise(path));
 }
 
 bool FakeRegistry::SetValue(RegistryRoot root, std::u16string_view path, std::u16string_view name,

@@ -26,6 +26,9 @@ class FakeRegistry : public RegistryPort {
                            std::span<std::byte> buffer) override;
   bool SetValue(RegistryRoot root, std::u16string_view path, std::u16string_view name,
                 uint32_t type, std::span<const std::byte> data) override;
+  // One view, as the policy key is under Wine: the open key queries the live values.
+  std::unique_ptr<RegistryKeyPort> OpenQueryKey64(RegistryRoot root,
+                                                  std::u16string_view path) override;
 
   // Test set-up and inspection.
   void Put(RegistryRoot root, std::u16string_view path, std::u16string_view name, uint32_t type,
@@ -44,6 +47,7 @@ class FakeRegistry : public RegistryPort {
 
   std::vector<Access> log;  // every query and set, in order
   size_t writes = 0;
+  size_t keyOpens = 0;        // calls of OpenQueryKey64, found or not
   bool throwOnWrite = false;  // SetValue throws, as a broken port would, instead of refusing
 
  private:

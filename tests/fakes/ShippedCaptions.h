@@ -97,4 +97,6 @@ inline constexpr ShippedCaption ShippedCaptions[] = {
      u"gives to administrators.",
      u"Ces r\u00E9glages n'ont pas pu \u00EAtre enregistr\u00E9s : %1. Les modifier demande les "
      u"droits que l'installation donne aux administrateurs."},
+    {u"NBMainForm", u"PolicyNote", u"Some settings are set by your administrator.",
+     u"Certains r\u00E9glages sont fix\u00E9s par votre administrateur."},
 };

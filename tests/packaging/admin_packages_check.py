@@ -1,23 +1,27 @@
 """Checks the files for administrators that cpack leaves beside the NSIS installer:
   - the Group Policy template (packaging/Nimbello.admx and its ADML files): well-formed, with the
-    namespaces and revisions the Group Policy editor requires; every policy writes a setting of
-    the main window's table with the kind and range the programs read, the same way to both
-    registry views; every string and presentation it names exists in both languages;
-  - the winget manifest: its fields, and its hash against the built installer.
+    namespaces and revisions the Group Policy editor requires; one policy per value of the
+    settings table (docs/help/settings-table.json) that administrators may set, writing that one
+    value, with the kind and range the programs read, to the policy key and nowhere else; every
+    string and presentation it names exists in both languages;
+  - the MSI's rows that no end-to-end run can show: the vital service, what closing ends, the
+    settings removed from both views, the entries of Apps & features, the _Validation rows of the
+    tables the build adds, and the product code written beside the package;
+  - the winget manifest: its fields, every installer exit code, and its hash against the built
+    installer.
 Usage: admin_packages_check.py SOURCE_DIR PACKAGE_DIR (build/mingw-x86/package, after cpack).
 """
 import hashlib
+import json
 import os
 import re
+import subprocess
 import sys
 import xml.etree.ElementTree as ET
 
 import yaml
 
 NS = "http://schemas.microsoft.com/GroupPolicy/2006/07/PolicyDefinitions"
-KEYS = {r"Software\VELTRA\Nimbello", r"Software\WOW6432Node\VELTRA\Nimbello"}
-POLICIES = {"MemoryMaintain", "MemoryFree", "ExecutePeriod", "ProcessorLimit", "BatteryCheck",
-            "FullScreenCheck", "LoadNimbello", "LoadTrayIcon", "Language"}
 LANGUAGES = ("en-US", "fr-FR")
 failures = []
 
@@ -33,16 +37,9 @@ def q(tag):
 
 
 def settings_table(source):
-    """The programs' settings table: name -> (kind, minimum, maximum), and the languages."""
-    text = ""
-    for name in ("SettingsTable.cpp", "SettingsTable.h"):
-        with open(os.path.join(source, "foundation", name), encoding="utf-8") as f:
-            text += f.read()
-    rows = re.findall(r"\{SettingId::\w+, Constants::(\w+), SettingKind::(\w+)"
-                      r"(?:, (-?\d+), (-?\d+))?\}", text)
-    languages = re.search(r"Languages\{([^}]*)\}", text).group(1)
-    return ({name: (kind, int(lo) if lo else None, int(hi) if hi else None)
-             for name, kind, lo, hi in rows}, re.findall(r'u"(\w+)"', languages))
+    """The programs' settings table as nimbello-settings prints it."""
+    with open(os.path.join(source, "docs", "help", "settings-table.json"), encoding="utf-8") as f:
+        return json.load(f)
 
 
 def writes(policy):
@@ -62,38 +59,39 @@ def writes(policy):
 
     if policy.get("valueName"):
         for state in ("enabled", "disabled"):
-            add(policy, policy.get("valueName"), "Boolean",
+            add(policy, policy.get("valueName"), "boolean",
                 (state, number(policy.find(q(state + "Value")))))
             for entry in policy.findall("%s/%s" % (q(state + "List"), q("item"))):
-                add(entry, None, "Boolean", (state, number(entry.find(q("value")))))
+                add(entry, None, "boolean", (state, number(entry.find(q("value")))))
     for element in policy.findall(q("elements") + "/*"):
         if element.tag == q("decimal"):
-            add(element, None, "Integer", (int(element.get("minValue")),
+            add(element, None, "integer", (int(element.get("minValue")),
                                            int(element.get("maxValue"))))
+        elif element.tag == q("text"):
+            add(element, None, "colour", element.get("required"))
         elif element.tag == q("enum"):
             for item in element.findall(q("item")):
-                add(element, None, "Language", text(item))
+                add(element, None, "language", text(item))
                 for entry in item.findall("%s/%s" % (q("valueList"), q("item"))):
-                    add(entry, None, "Language", text(entry))
+                    add(entry, None, "language", text(entry))
         else:
             check(False, "%s: element %s of an unchecked kind" % (policy.get("name"), element.tag))
     return {where: tuple(what) for where, what in found.items()}
 
 
-def check_policy(policy, table, languages):
+def check_policy(policy, table):
     name = policy.get("name")
     found = writes(policy)
-    names = {value for _, value in found}
-    check(found and set(found) == {(k, v) for k in KEYS for v in names},
-          "%s writes each of its values to both settings keys, nowhere else: %r" %
-          (name, sorted(found)))
-    for (key, value), written in found.items():
-        kind, lo, hi = table.get(value, (None, None, None))
-        expected = {"Integer": ("Integer", (lo, hi)),
-                    "Boolean": ("Boolean", ("enabled", 1), ("disabled", 0)),
-                    "Language": ("Language", *languages)}.get(kind)
-        check(written == expected, "%s writes %s\\%s as %r; the programs read %r" %
-              (name, key, value, written, expected))
+    check(list(found) == [(table["policyKey"], name)],
+          "%s writes its one value to the policy key, nowhere else: %r" % (name, sorted(found)))
+    row = next((r for r in table["settings"] if r["name"] == name), {})
+    expected = {"integer": ("integer", tuple(row.get("range", ()))),
+                "boolean": ("boolean", ("enabled", 1), ("disabled", 0)),
+                "colour": ("colour", "true"),
+                "language": ("language", *table["languages"])}.get(row.get("kind"))
+    for where, written in found.items():
+        check(written == expected, "%s writes %r as %r; the programs read %r" %
+              (name, where, written, expected))
 
 
 def references(root):
@@ -109,13 +107,15 @@ def check_policy_template(source):
           admx.get("schemaVersion"), "ADMX root, namespace, revision and schemaVersion")
     check(admx.find(q("policyNamespaces")).find(q("target")) is not None and
           admx.find(q("resources")).get("minRequiredRevision"), "ADMX target and resources")
-    table, languages = settings_table(source)
+    table = settings_table(source)
+    settable = [r["name"] for r in table["settings"] if r["place"] != "settings"]
     policies = admx.find(q("policies")).findall(q("policy"))
-    check({p.get("name") for p in policies} == POLICIES, "the policies: %r" %
-          sorted(p.get("name") for p in policies))
+    check([p.get("name") for p in policies] == settable, "the policies: %r, settable %r" %
+          ([p.get("name") for p in policies], settable))
+    check("WOW6432Node" not in ET.tostring(admx, encoding="unicode"), "no WOW6432Node")
     for policy in policies:
         check(policy.get("class") == "Machine", policy.get("name") + ": a machine policy")
-        check_policy(policy, table, languages)
+        check_policy(policy, table)
     strings, presentations = references(admx)
     ids = {}
     for language in LANGUAGES:
@@ -136,6 +136,40 @@ def check_policy_template(source):
                   (language, policy.get("name"), sorted(element_ids), sorted(controls)))
         ids[language] = (have, set(shown))
     check(ids["en-US"] == ids["fr-FR"], "both languages have the same strings and presentations")
+
+
+def msi_table(msi, table):
+    """The rows of a table; its column names first."""
+    out = subprocess.run(["msiinfo", "export", msi, table], capture_output=True, text=True,
+                         timeout=60).stdout.splitlines()
+    return [line.split("\t") for line in out[:1] + out[3:]]
+
+
+def check_msi(package):
+    msi = os.path.join(package, "Nimbello-6.0.0.0.msi")
+    rows = lambda table: {r[0]: r for r in msi_table(msi, table)[1:]}
+    service = rows("ServiceInstall").get("NimbelloService", ["0"] * 6)
+    check(int(service[5]) & 0x8000, "the service install is vital: %r" % service)
+    actions = {name: r[3] for name, r in rows("CustomAction").items()}
+    check(all("/im %s.exe" % p in actions.get("CloseApplet", "") for p in
+              ("NimbelloTray", "Nimbello", "NimbelloDefrag", "NimbelloUpdate")),
+          "closing ends the applet, the main window, the worker and the updater: %r" % actions)
+    check(sorted(v for v in actions.values() if v.startswith("delete ")) ==
+          ["delete HKLM\\Software\\VELTRA\\Nimbello /f /reg:%s" % view for view in ("32", "64")],
+          "the settings go from both views")
+    check(rows("Registry").get("VendorKey", [None] * 4)[2:4] == ["Software\\VELTRA", "+"],
+          "the vendor key is the package's, removed when empty")
+    properties = {name: r[1] for name, r in rows("Property").items()}
+    check(properties.get("ARPPRODUCTICON") in rows("Icon") and
+          properties.get("ARPURLINFOABOUT", "").startswith("https://"),
+          "ARPPRODUCTICON names an icon of the package; ARPURLINFOABOUT")
+    validated = {(r[0], r[1]) for r in msi_table(msi, "_Validation")[1:]}
+    for table in ("MsiLockPermissionsEx",):
+        check({(table, c) for c in msi_table(msi, table)[0]} <= validated,
+              "_Validation rows of every column of %s" % table)
+    with open(msi + ".ProductCode.txt", encoding="utf-8") as f:
+        check(f.read().strip() == properties.get("ProductCode"),
+              "the product code beside the package is the package's")
 
 
 def check_winget(source, package):
@@ -169,6 +203,13 @@ def check_winget(source, package):
     check(len(installers) == 1 and installers[0].get("Architecture") == "x86" and
           installers[0].get("InstallerUrl", "").endswith("/Nimbello-6.0.0.0-win32.exe"),
           "one x86 installer: %r" % installers)
+    with open(os.path.join(source, "docs", "help", "facts.json"), encoding="utf-8") as f:
+        codes = {c["code"] for c in json.load(f)["installer_exit_codes"]} - {0}
+    mapped = {c.get("InstallerReturnCode") for c in m.get("ExpectedReturnCodes", [])}
+    check(codes == mapped, "ExpectedReturnCodes %r, the README's exit codes %r" %
+          (sorted(mapped), sorted(codes)))
+    check(manifests["defaultLocale"].get("ReleaseNotesUrl", "").startswith("https://"),
+          "ReleaseNotesUrl")
     check(installers[0].get("InstallerSha256") == sha256, "the hash of %s: %r, built %s" %
           (installer, installers[0].get("InstallerSha256"), sha256))
     check(manifests["version"].get("DefaultLocale") == "en-US" and
@@ -181,6 +222,7 @@ def check_winget(source, package):
 def main():
     source, package = sys.argv[1], sys.argv[2]
     check_policy_template(source)
+    check_msi(package)
     if not os.path.exists(os.path.join(package, "winget")):
         check(False, "no winget manifest in %s: run cpack in build/mingw-x86 first" % package)
     else:

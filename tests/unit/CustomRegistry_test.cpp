@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "foundation/Constants.h"
+#include "foundation/SettingsTable.h"
 #include "tests/fakes/FakeRegistry.h"
 
 namespace {
@@ -217,3 +221,77 @@ TEST(CustomRegistryString, OverstatedSizeNeverReadsPastTheBuffer) {
 }
 
 }  // namespace
+
+TEST(PolicyKeyRead, AValidPolicyWinsAnyOtherIsAsIfAbsent) {
+  constexpr std::u16string_view Policy = Constants::PolicyKey;
+  struct Case {
+    const char* what;
+    SettingId id;
+    bool policyKey;
+    uint32_t type;
+    std::vector<std::byte> data;
+    SettingValue expected;  // the settings key holds 50, 0 (off) and "clRed"; the small defaults
+  };
+  const std::vector<Case> cases = {
+      {"number, no policy key", SettingId::MemoryFree, false, 0, {}, int32_t{50}},
+      {"number valid", SettingId::MemoryFree, true, RegType::Dword, Bytes({25, 0, 0, 0}),
+       int32_t{25}},
+      {"number as text", SettingId::MemoryFree, true, RegType::Sz, Utf16(u"25"), int32_t{50}},
+      {"number out of range", SettingId::MemoryFree, true, RegType::Dword, Bytes({100, 0, 0, 0}),
+       int32_t{50}},
+      {"on/off valid", SettingId::ProcessorLimit, true, RegType::Dword, Bytes({1, 0, 0, 0}), true},
+      {"on/off as text", SettingId::ProcessorLimit, true, RegType::Sz, Utf16(u"1"), false},
+      {"on/off of 2", SettingId::ProcessorLimit, true, RegType::Dword, Bytes({2, 0, 0, 0}), false},
+      {"colour valid", SettingId::BarColor, true, RegType::Sz, Utf16(u"clBlue"), u"clBlue"},
+      {"colour as number", SettingId::BarColor, true, RegType::Dword, Bytes({1, 0, 0, 0}),
+       u"clRed"},
+      {"colour unknown", SettingId::BarColor, true, RegType::Sz, Utf16(u"clPlaid"), u"clRed"},
+      {"update check off", SettingId::UpdateCheck, true, RegType::Dword, Bytes({0, 0, 0, 0}),
+       false},
+      {"update check only from policy", SettingId::UpdateCheck, false, 0, {}, true},
+      {"exchanged values are never fixed", SettingId::FullScreen, true, RegType::Dword,
+       Bytes({1, 0, 0, 0}), false},
+  };
+  for (const auto& c : cases) {
+    FakeRegistry reg;
+    reg.PutDword(u"MemoryFree", 50);
+    reg.PutDword(u"ProcessorLimit", 0);
+    reg.PutDword(u"UpdateCheck", 0);  // a user's value: not the administrator's
+    reg.PutDword(u"FullScreen", 0);
+    reg.PutString(u"BarColor", u"clRed");
+    if (c.policyKey) {
+      reg.Put(RegistryRoot::LocalMachine, Policy, u"Other", RegType::Dword, Bytes({0, 0, 0, 0}));
+    }
+    if (!c.data.empty()) {
+      reg.Put(RegistryRoot::LocalMachine, Policy, DefinitionOf(c.id).name, c.type, c.data);
+    }
+    const CustomRegistry settings(reg);
+    EXPECT_EQ(ReadSetting(settings, c.id, MachineFacts{}), c.expected) << c.what;
+  }
+}
+
+TEST(PolicyKeyRead, ABatchOpensTheKeyOnceAndWithoutItReadsNoPolicyValue) {
+  for (const bool present : {false, true}) {
+    FakeRegistry reg;
+    if (present) {
+      reg.Put(RegistryRoot::LocalMachine, Constants::PolicyKey, u"MemoryFree", RegType::Dword,
+              Bytes({25, 0, 0, 0}));
+    }
+    const CustomRegistry settings(reg);
+    {
+      const PolicyReadBatch batch(settings);
+      for (const SettingId id :
+           {SettingId::MemoryFree, SettingId::LoadNimbello, SettingId::Language}) {
+        ReadSetting(settings, id, MachineFacts{});
+      }
+    }
+    const auto policyQueries = std::count_if(reg.log.begin(), reg.log.end(), [](const auto& a) {
+      return a.path.starts_with(u"software\\policies");
+    });
+    EXPECT_EQ(reg.keyOpens, 1u) << present;
+    EXPECT_EQ(policyQueries, present ? 3 : 0);
+    // Nothing is kept from one batch (a tick) to the next.
+    ReadSetting(settings, SettingId::MemoryFree, MachineFacts{});
+    EXPECT_EQ(reg.keyOpens, 2u);
+  }
+}

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "foundation/Constants.h"
 #include "mainwindow/MainFormIds.h"
 #include "tests/fakes/FakeIconFactory.h"
@@ -26,51 +28,92 @@ struct Rig {
   FakeResources resources;
   FakeIconFactory colors;
   TNBMainForm form{host, {registry, system, launcher, resources, colors}};
+
+  // What the dialog manager does when the user types or clicks: the control's notification.
+  void Type(int control, std::u16string_view text) {
+    host.texts[control] = text;
+    form.Command(control, true);
+  }
+  void Click(int control) {
+    host.checked[control] = !host.checked[control];
+    form.Command(control, true);
+  }
+  void Choose(int control, size_t position) {
+    host.selection[control] = position;
+    form.Command(control, true);
+  }
 };
 
 TEST(NimbelloMainForm, LoadEditAndApply) {
   struct Case {
     const char* name;
-    std::vector<std::pair<int, std::u16string>> typed;
-    std::vector<int> clicked;
-    std::optional<size_t> language;
-    std::u16string refused;  // by the registry
+    std::function<void(Rig&)> edit;  // what the user does before OK
+    std::u16string refused;          // the value the registry refuses
+    bool applyEnabled;               // after the edit
     std::map<std::u16string, uint32_t> written;
-    std::u16string message;    // a warning when a control gets the focus, else an error
-    std::optional<int> focus;  // the control of the value refused before anything is written
-    std::u16string freeHint;
+    std::vector<std::pair<MessageKind, std::u16string>> messages;
+    std::optional<int> focus;
+    bool closed;
+    std::optional<uint32_t> policyMemoryFree = {};  // in the policy key
   };
-  const std::u16string hint = u"Each release asks for 922 MB";
   const std::vector<Case> cases = {
-      {"nothing changed: OK writes nothing and closes", {}, {}, {}, u"", {}, u"", {}, hint},
+      {"nothing changed: OK writes nothing and closes", [](Rig&) {}, u"", false, {}, {}, {}, true},
       {"an edit is written with its type",
-       {{IDC_MAINTAINEDIT, u" 25 "}},
-       {},
-       {},
+       [](Rig& r) {
+         r.Type(IDC_MAINTAINEDIT, u" 25 ");
+         EXPECT_EQ(r.host.texts[IDC_MAINTAINHINT], u"Releases when less than 512 MB is available");
+       },
        u"",
+       true,
        {{u"MemoryMaintain", 25}},
+       {},
+       {},
+       true},
+      {"a value out of range holds back every write",
+       [](Rig& r) {
+         r.Type(IDC_MAINTAINEDIT, u"25");
+         r.Type(IDC_FREEEDIT, u"half");
+         EXPECT_EQ(r.host.texts[IDC_FREEHINT], u"");
+         r.Type(IDC_FREEEDIT, u"45");
+         r.Type(IDC_PERIODEDIT, u"0");
+       },
        u"",
+       true,
        {},
-       hint},
-      {"a value that is no number holds back every write",
-       {{IDC_MAINTAINEDIT, u"25"}, {IDC_FREEEDIT, u"half"}},
-       {},
-       {},
-       u"",
-       {},
-       u"Memory to free (%): must be a whole number from 1 to 99.",
-       IDC_FREEEDIT,
-       u""},
+       {{MessageKind::Warning,
+         u"Minutes between releases: must be a whole number from 1 to 1440."}},
+       IDC_PERIODEDIT,
+       false},
       {"one value refused: the others are written, it is named and stays changed",
-       {},
-       {IDC_BATTERYCHECK, IDC_PROCESSORCHECK},
-       1,
+       [](Rig& r) {
+         r.Click(IDC_BATTERYCHECK);
+         r.Choose(IDC_LANGUAGECOMBO, 1);
+         r.Click(IDC_PROCESSORCHECK);
+         EXPECT_FALSE(r.host.enabled[IDC_TRIGGEREDIT]);
+       },
        u"Language",
+       true,
        {{u"BatteryCheck", 1}, {u"ProcessorLimit", 0}},
-       u"These settings could not be saved: Language:. Changing them needs the rights that the "
-       u"installer gives to administrators.",
+       {{MessageKind::Error,
+         u"These settings could not be saved: Language:. Changing them needs the rights that the "
+         u"installer gives to administrators."}},
        {},
-       hint},
+       false},
+      {"a policy's value is shown locked and never written",
+       [](Rig& r) {
+         EXPECT_FALSE(r.host.enabled[IDC_FREEEDIT]);
+         EXPECT_TRUE(r.host.enabled[IDC_MAINTAINEDIT]);
+         EXPECT_EQ(r.host.texts[IDC_POLICYNOTE], u"Some settings are set by your administrator.");
+         r.Type(IDC_FREEEDIT, u"50");  // a message to the disabled control changes nothing
+         r.Click(IDC_BATTERYCHECK);
+       },
+       u"",
+       true,
+       {{u"BatteryCheck", 1}},
+       {},
+       {},
+       true,
+       30},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -79,49 +122,38 @@ TEST(NimbelloMainForm, LoadEditAndApply) {
     r.system.SetMemory(2048 * MB, 512 * MB);
     r.registry.PutDword(Constants::MemoryFree, 45);
     r.registry.refused = {c.refused};
+    if (c.policyMemoryFree) {
+      r.registry.Put(RegistryRoot::LocalMachine, Constants::PolicyKey, Constants::MemoryFree,
+                     RegType::Dword, {std::byte(*c.policyMemoryFree), {}, {}, {}});
+    }
     r.form.FormCreate();
     EXPECT_EQ(r.host.title, u"Nimbello");
-    EXPECT_EQ(r.host.texts[IDC_FREEEDIT], u"45");
+    EXPECT_EQ(r.host.texts[IDC_FREEEDIT], c.policyMemoryFree ? u"30" : u"45");
     EXPECT_EQ(r.host.texts[IDC_TRIGGEREDIT], u"85");  // a default
+    EXPECT_TRUE(r.host.checked[IDC_TRAYICONCHECK]);
+    EXPECT_EQ(r.host.selection[IDC_LANGUAGECOMBO], 0u);
     EXPECT_EQ(r.host.texts[IDC_INUSEVALUE], u"1536 MB (75 %)");
+    EXPECT_EQ(r.host.texts[IDC_FREEHINT], c.policyMemoryFree ? u"Each release asks for 614 MB"
+                                                             : u"Each release asks for 922 MB");
     EXPECT_EQ(r.host.texts[IDC_LASTRELEASEVALUE], u"No release yet");
+    EXPECT_EQ(r.host.texts[IDC_SERVICEVALUE], u"Running");
     EXPECT_NE(r.form.Picture(IDC_GRAPH), nullptr);
     EXPECT_FALSE(r.host.enabled[IDC_APPLY]);
     const size_t loadWrites = r.registry.writes;
 
-    // What the dialog manager does when the user types, clicks or chooses: a notification.
-    for (const auto& [control, text] : c.typed) {
-      r.host.texts[control] = text;
-      r.form.Command(control, true);
-    }
-    for (const int control : c.clicked) {
-      r.host.checked[control] = !r.host.checked[control];
-      r.form.Command(control, true);
-    }
-    if (c.language) {
-      r.host.selection[IDC_LANGUAGECOMBO] = c.language;
-      r.form.Command(IDC_LANGUAGECOMBO, true);
-    }
-    EXPECT_EQ(r.host.texts[IDC_FREEHINT], c.freeHint);
-    EXPECT_EQ(r.host.enabled[IDC_TRIGGEREDIT], r.host.checked[IDC_PROCESSORCHECK]);
-    const bool edited = !c.typed.empty() || !c.clicked.empty() || c.language;
-    EXPECT_EQ(r.host.enabled[IDC_APPLY], edited);
-
+    c.edit(r);
+    EXPECT_EQ(r.host.enabled[IDC_APPLY], c.applyEnabled);
     r.form.Command(OKButtonId, false);
     EXPECT_EQ(r.registry.writes - loadWrites, c.written.size());
     for (const auto& [name, value] : c.written) {
       EXPECT_EQ(r.registry.Find(name)->type, RegType::Dword);
       EXPECT_EQ(r.registry.Dword(name), value);
     }
-    std::vector<std::pair<MessageKind, std::u16string>> messages;
-    if (!c.message.empty()) {
-      messages.emplace_back(c.focus ? MessageKind::Warning : MessageKind::Error, c.message);
-    }
-    EXPECT_EQ(r.host.messages, messages);
+    EXPECT_EQ(r.host.messages, c.messages);
     EXPECT_EQ(r.host.focus, c.focus);
-    // What was not saved keeps the window open and Apply on.
-    EXPECT_EQ(r.host.closed, c.message.empty());
-    EXPECT_EQ(r.host.enabled[IDC_APPLY], !c.message.empty());
+    EXPECT_EQ(r.host.closed, c.closed);
+    // What was not saved keeps Apply on.
+    EXPECT_EQ(r.host.enabled[IDC_APPLY], !c.closed);
   }
 }
 

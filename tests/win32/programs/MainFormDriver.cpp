@@ -4,6 +4,7 @@
 //   click ID         clicks button or check box ID
 //   post ID          posts the command ID (Apply: its message box must not block this program)
 //   text ID          prints the text of control ID on a line of its own
+//   enabled ID       prints 1 when control ID is enabled, else 0, on a line of its own
 // Exit code 0 when every command found its control, 1 otherwise, 2 for a bad command line.
 #include <windows.h>
 
@@ -45,6 +46,8 @@ int wmain(int argc, wchar_t** argv) {
       wchar_t text[512] = {};
       Send(control, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
       std::printf("%s\n", wine_test::Utf8(text).c_str());
+    } else if (command == L"enabled") {
+      std::printf("%d\n", IsWindowEnabled(control) ? 1 : 0);
     } else {
       return 2;
     }

@@ -3,6 +3,7 @@
 // and the settings key. Header-only, shared by the Win32 tests and the Wine benchmarks.
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "foundation/Constants.h"
@@ -23,13 +24,16 @@ class FolderLauncher : public Win32Launcher {
 };
 
 // The real registry with the settings key moved to a key of this process's own (`name` plus the
-// process id, in the same 32-bit view), removed with everything in it at the end: the run neither
-// sees nor changes the settings of anything else in the prefix.
+// process id, in the same 32-bit view), and the policy key likewise under Software\Policies\VELTRA
+// (in the 64-bit view), both removed with everything in them at the end: the run neither sees nor
+// changes the settings or policies of anything else in the prefix.
 class MovedSettingsRegistry : public RegistryPort {
  public:
   explicit MovedSettingsRegistry(const std::wstring& name)
       : sub_(L"Software\\VELTRA\\" + name + std::to_wstring(GetCurrentProcessId())),
-        key_(u"\\" + FromWide(sub_) + u"\\") {}
+        key_(u"\\" + FromWide(sub_) + u"\\"),
+        policySub_(L"Software\\Policies\\VELTRA\\" + name + std::to_wstring(GetCurrentProcessId())),
+        policyKey_(u"\\" + FromWide(policySub_) + u"\\") {}
   ~MovedSettingsRegistry() override {
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, sub_.c_str(), 0,
@@ -38,6 +42,7 @@ class MovedSettingsRegistry : public RegistryPort {
       RegCloseKey(key);
     }
     RegDeleteKeyExW(HKEY_LOCAL_MACHINE, sub_.c_str(), KEY_WOW64_32KEY, 0);
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, policySub_.c_str(), KEY_WOW64_64KEY, 0);
   }
   MovedSettingsRegistry(const MovedSettingsRegistry&) = delete;
   MovedSettingsRegistry& operator=(const MovedSettingsRegistry&) = delete;
@@ -49,6 +54,15 @@ class MovedSettingsRegistry : public RegistryPort {
   bool SetValue(RegistryRoot root, std::u16string_view path, std::u16string_view name,
                 uint32_t type, std::span<const std::byte> data) override {
     return real_.SetValue(root, Moved(path), name, type, data);
+  }
+  std::unique_ptr<RegistryKeyPort> OpenQueryKey64(RegistryRoot root,
+                                                  std::u16string_view path) override {
+    return real_.OpenQueryKey64(root, path == Constants::PolicyKey ? policyKey_ : path);
+  }
+  // A policy value; Software\Policies is one key in both views, so the 32-bit write reaches it.
+  bool PutPolicyDword(std::u16string_view name, uint32_t value) {
+    return real_.SetValue(Constants::SettingsRoot, policyKey_, name, RegType::Dword,
+                          std::as_bytes(std::span<const uint32_t>(&value, 1)));
   }
   bool PutDword(std::u16string_view name, uint32_t value) {
     return SetValue(Constants::SettingsRoot, Constants::SettingsKey, name, RegType::Dword,
@@ -62,6 +76,8 @@ class MovedSettingsRegistry : public RegistryPort {
   Win32Registry real_;
   std::wstring sub_;
   std::u16string key_;
+  std::wstring policySub_;
+  std::u16string policyKey_;
 };
 
 }  // namespace wine_test
