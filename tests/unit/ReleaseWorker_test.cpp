@@ -46,8 +46,15 @@ TEST(ReleaseArgument, SignAndDigitsThatFitOnly) {
 
 ProcessRecord Process(uint32_t id, std::u16string name, int64_t workingSetMB,
                       int32_t priority = 8) {
-  return {
-      id, 1, 1000 + id, 500, static_cast<uint64_t>(workingSetMB * MB), priority, std::move(name)};
+  ProcessRecord p;
+  p.id = id;
+  p.parentId = 1;
+  p.creationTime = 1000 + id;
+  p.processorTime = 500;
+  p.workingSet = static_cast<uint64_t>(workingSetMB * MB);
+  p.basePriority = priority;
+  p.name = std::move(name);
+  return p;
 }
 
 TEST(ReleasePlanner, IdleLargeOrdinaryProcessesLargestFirst) {
@@ -74,15 +81,19 @@ TEST(ReleasePlanner, IdleLargeOrdinaryProcessesLargestFirst) {
       {Process(208, u"NimbelloDefrag.exe", 20), -1},
       {Process(209, u"front.exe", 250), -1},
       {Process(211, u"dwmhelper.exe", 20), 2},
+      {Process(213, u"cycled.exe", 120), -1},
+      {Process(214, u"Spared.EXE", 120), -1},
   };
   std::vector<ProcessRecord> before, after;
   for (const auto& r : rows) {
     before.push_back(r.process);
     after.push_back(r.process);
   }
-  after[9].processorTime += 1;                     // busy.exe ran between the snapshots
-  after[13].creationTime += 1;                     // reborn.exe: same id, another process
-  after[15].parentId = 207;                        // the worker (208) was started by the tray
+  after[9].processorTime += 1;  // busy.exe ran between the snapshots
+  after[13].creationTime += 1;  // reborn.exe: same id, another process
+  after[15].parentId = 207;     // the worker (208) was started by the tray
+  before[18].cycleTime = 5000;  // cycled.exe ran for less than a clock tick
+  after[18].cycleTime = 5001;
   after.push_back(Process(212, u"new.exe", 900));  // not in the first snapshot
   std::vector<TrimTarget> expected(4);
   for (const auto& r : rows) {
@@ -90,9 +101,9 @@ TEST(ReleasePlanner, IdleLargeOrdinaryProcessesLargestFirst) {
       expected[r.rank] = {r.process.id, r.process.creationTime, r.process.workingSet};
     }
   }
-  EXPECT_EQ(PlanTrimming(before, after, {208, 209}), expected);
-  // The foreground process is left out only while it is in front.
-  EXPECT_EQ(PlanTrimming(before, after, {208, std::nullopt}).size(), 5u);
+  EXPECT_EQ(PlanTrimming(before, after, {208, 209, {u"spared.exe"}}), expected);
+  // The foreground process is left out only while it is in front, a spared one while spared.
+  EXPECT_EQ(PlanTrimming(before, after, {208, std::nullopt, {}}).size(), 6u);
 }
 
 TEST(ReleasePlanner, StopsAtTargetBeforeDeadline) {
