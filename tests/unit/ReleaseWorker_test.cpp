@@ -8,6 +8,8 @@
 #include <set>
 
 #include "foundation/CustomRegistry.h"
+#include "foundation/LastRelease.h"
+#include "foundation/ReleaseHistory.h"
 #include "foundation/base/Text.h"
 #include "worker/ReleaseArgument.h"
 #include "worker/ReleasePlanner.h"
@@ -294,3 +296,62 @@ TEST(ReleaseWorker, RecordsTrimmedAndRefused) {
 }
 
 }  // namespace
+
+// The window after a release, over two trimmed processes of 100 MB (ids 11 and 12): their working
+// sets right after the trims and a window later, matched by id and creation time. Regrowth counts
+// up to each one's own drop; 32-bit fault counters may wrap once; a new release cuts the window.
+TEST(ReleaseWorker, MeasuresWhatCameBackWithinTheWindow) {
+  struct Case {
+    const char* what;
+    std::function<void(std::vector<ProcessRecord>& trims, std::vector<ProcessRecord>& later)> set;
+    uint64_t announcedAfter;
+    int32_t dropped, regrown, faults, hardFaults, window;
+  };
+  const auto size = [](ProcessRecord& p, int64_t mb) { p.workingSet = mb * MB; };
+  // clang-format off
+  const Case cases[] = {
+      {"matching", [](auto&, auto&) {}, UINT64_MAX, 140, 30, 10, 3, 60},
+      {"regrowth capped at the drop", [&](auto&, auto& l) { size(l[0], 150); },
+       UINT64_MAX, 140, 80, 10, 3, 60},
+      {"grown meanwhile gave up nothing", [&](auto& t, auto& l) { size(t[1], 120); size(l[1], 130); },
+       UINT64_MAX, 80, 30, 10, 3, 60},
+      {"reused id", [](auto&, auto& l) { l[1].creationTime += 1; }, UINT64_MAX, 80, 30, 10, 3, 60},
+      {"exited", [](auto&, auto& l) { l.pop_back(); }, UINT64_MAX, 80, 30, 10, 3, 60},
+      {"counters wrapped", [](auto& t, auto& l) {
+         t[0].pageFaults = 0xFFFF'FFF0u; l[0].pageFaults = 0x10; t[0].hardFaults = UINT32_MAX;
+         l[0].hardFaults = 1; }, UINT64_MAX, 140, 30, 0x20, 2, 60},
+      {"window cut short", [](auto&, auto&) {}, 4200, 140, 30, 10, 3, 5},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    FakeWorkerMachine m;
+    m.system.SetMemory(4096 * MB, 0);
+    m.before = {Process(11, u"a.exe", 100), Process(12, u"b.exe", 100)};
+    m.after = m.before;
+    std::vector<ProcessRecord> trims = m.before, later = m.before;
+    size(trims[0], 20);
+    size(trims[1], 40);
+    size(later[0], 50);
+    size(later[1], 40);
+    later[0].pageFaults = 10;
+    later[0].hardFaults = 3;
+    c.set(trims, later);
+    m.afterTrims = trims;
+    m.later = later;
+    m.announcedAfter = c.announcedAfter;
+    const std::u16string args[] = {u"400"};
+    RunReleaseWorker(args, m.Ports());
+    const auto record = ReadLastRelease(m.registry, m.UtcFileTime(), 4096 * MB);
+    ASSERT_TRUE(record) << c.what;
+    EXPECT_EQ(std::vector<int32_t>(
+                  {static_cast<int32_t>(record->dropped), static_cast<int32_t>(record->regrown),
+                   static_cast<int32_t>(record->faults), static_cast<int32_t>(record->hardFaults),
+                   static_cast<int32_t>(record->window)}),
+              std::vector<int32_t>({c.dropped, c.regrown, c.faults, c.hardFaults, c.window}))
+        << c.what;
+    EXPECT_EQ(ReadReleaseHistory(m.registry, m.UtcFileTime(), 4096 * MB).size(), 1u) << c.what;
+    ASSERT_EQ(m.events.size(), 1u) << c.what;
+    EXPECT_EQ(m.events[0][6], record->dropped) << c.what;
+    EXPECT_EQ(m.measuringLeft, 1) << c.what;
+  }
+}
