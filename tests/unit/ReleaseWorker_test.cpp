@@ -305,22 +305,22 @@ TEST(ReleaseWorker, MeasuresWhatCameBackWithinTheWindow) {
     const char* what;
     std::function<void(std::vector<ProcessRecord>& trims, std::vector<ProcessRecord>& later)> set;
     uint64_t announcedAfter;
-    int32_t dropped, regrown, faults, hardFaults, window;
+    std::vector<uint32_t> figures;  // dropped, regrown (MB), faults, hard faults, window (s)
   };
   const auto size = [](ProcessRecord& p, int64_t mb) { p.workingSet = mb * MB; };
   // clang-format off
   const Case cases[] = {
-      {"matching", [](auto&, auto&) {}, UINT64_MAX, 140, 30, 10, 3, 60},
+      {"matching", [](auto&, auto&) {}, UINT64_MAX, {140, 30, 10, 3, 60}},
       {"regrowth capped at the drop", [&](auto&, auto& l) { size(l[0], 150); },
-       UINT64_MAX, 140, 80, 10, 3, 60},
+       UINT64_MAX, {140, 80, 10, 3, 60}},
       {"grown meanwhile gave up nothing", [&](auto& t, auto& l) { size(t[1], 120); size(l[1], 130); },
-       UINT64_MAX, 80, 30, 10, 3, 60},
-      {"reused id", [](auto&, auto& l) { l[1].creationTime += 1; }, UINT64_MAX, 80, 30, 10, 3, 60},
-      {"exited", [](auto&, auto& l) { l.pop_back(); }, UINT64_MAX, 80, 30, 10, 3, 60},
+       UINT64_MAX, {80, 30, 10, 3, 60}},
+      {"reused id", [](auto&, auto& l) { l[1].creationTime += 1; }, UINT64_MAX, {80, 30, 10, 3, 60}},
+      {"exited", [](auto&, auto& l) { l.pop_back(); }, UINT64_MAX, {80, 30, 10, 3, 60}},
       {"counters wrapped", [](auto& t, auto& l) {
          t[0].pageFaults = 0xFFFF'FFF0u; l[0].pageFaults = 0x10; t[0].hardFaults = UINT32_MAX;
-         l[0].hardFaults = 1; }, UINT64_MAX, 140, 30, 0x20, 2, 60},
-      {"window cut short", [](auto&, auto&) {}, 4200, 140, 30, 10, 3, 5},
+         l[0].hardFaults = 1; }, UINT64_MAX, {140, 30, 0x20, 2, 60}},
+      {"window cut short", [](auto&, auto&) {}, 4200, {140, 30, 10, 3, 5}},
   };
   // clang-format on
   for (const Case& c : cases) {
@@ -343,11 +343,9 @@ TEST(ReleaseWorker, MeasuresWhatCameBackWithinTheWindow) {
     RunReleaseWorker(args, m.Ports());
     const auto record = ReadLastRelease(m.registry, m.UtcFileTime(), 4096 * MB);
     ASSERT_TRUE(record) << c.what;
-    EXPECT_EQ(std::vector<int32_t>(
-                  {static_cast<int32_t>(record->dropped), static_cast<int32_t>(record->regrown),
-                   static_cast<int32_t>(record->faults), static_cast<int32_t>(record->hardFaults),
-                   static_cast<int32_t>(record->window)}),
-              std::vector<int32_t>({c.dropped, c.regrown, c.faults, c.hardFaults, c.window}))
+    EXPECT_EQ(std::vector<uint32_t>({record->dropped, record->regrown, record->faults,
+                                     record->hardFaults, record->window}),
+              c.figures)
         << c.what;
     EXPECT_EQ(ReadReleaseHistory(m.registry, m.UtcFileTime(), 4096 * MB).size(), 1u) << c.what;
     ASSERT_EQ(m.events.size(), 1u) << c.what;
