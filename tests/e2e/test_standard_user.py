@@ -64,9 +64,15 @@ def applet_and_worker():
     w.wait_exit(full, 20)
     w.stop(full)
 
-    w.check(w.wine(installed("NimbelloTray"), "/freemem", timeout=60)[0] == 0, "/freemem ends")
-    requested = w.wait_until(lambda: last_release.get("Time") and last_release.dword("Requested"),
-                             40, 0.5)
+    # Without pipes: the worker it starts inherits them and measures its release for a minute.
+    freemem = w.start(installed("NimbelloTray"), "/freemem")
+    w.check(w.wait_exit(freemem, 60) == 0, "/freemem ends")
+    w.stop(freemem)
+    # The request's chunks have all worked once at most one worker is left: the one measuring.
+    workers = lambda: [l for l in w._processes_named(installed("NimbelloDefrag"))
+                       if not l.split()[1].startswith("Z")]
+    requested = w.wait_until(lambda: last_release.get("Time") and len(workers()) <= 1 and
+                             last_release.dword("Requested"), 40, 0.5)
     values = {n: last_release.get(n) for n in ("Requested", "Freed", "Milliseconds", "Time")}
     w.check(bool(requested) and values["Time"][0] == "REG_QWORD",
             "the worker /freemem started records LastRelease: %r" % values)
@@ -81,7 +87,9 @@ def main_window(requested):
     form = w.start(installed("Nimbello"))
     w.probe.wait_found("TNBMainForm", 30000)
     shown = w.drive_main_form("text", IDS["IDC_LASTRELEASEVALUE"])
-    w.check(bool(requested) and (" of %d MB freed" % requested) in shown,
+    # The service may release meanwhile: the record then is the one read before or after.
+    latest = last_release.dword("Requested")
+    w.check(bool(requested) and any(" of %d MB freed" % r in shown for r in (requested, latest)),
             "the main window shows the worker's release of %r MB: %r" % (requested, shown))
 
     w.drive_main_form("type", IDS["IDC_PERIODEDIT"], "12", "click", IDS["IDC_BATTERYCHECK"])

@@ -12,6 +12,7 @@
 #include "foundation/base/win32/ModuleFileName.h"
 #include "foundation/base/win32/WideText.h"
 #include "worker/ReleaseTurnOwner.h"
+#include "worker/win32/Win32WorkerObjects.h"
 
 namespace {
 
@@ -27,14 +28,6 @@ constexpr DWORD CountOffset = 8;
 // it is bounded too.
 constexpr DWORD PollMilliseconds = 20;
 constexpr DWORD GuardMilliseconds = 2000;
-
-bool RunsAsAdministrator() {
-  BYTE sid[SECURITY_MAX_SID_SIZE];
-  DWORD size = sizeof(sid);
-  BOOL member = FALSE;
-  return CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &size) &&
-         CheckTokenMembership(nullptr, sid, &member) && member;
-}
 
 std::optional<std::u16string> SidText(PSID sid) {
   UniqueLocalMemory text;
