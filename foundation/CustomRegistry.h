@@ -15,6 +15,8 @@
 class CustomRegistry {
  public:
   explicit CustomRegistry(RegistryPort& port) : port_(port) {}
+  // The registry underneath, for the records that are not settings (LastRelease).
+  RegistryPort& Port() const { return port_; }
 
   // A string: REG_SZ or REG_EXPAND_SZ (unexpanded), up to its first NUL, not empty.
   std::u16string ReadSettingString(RegistryRoot root, std::u16string_view path,

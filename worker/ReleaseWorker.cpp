@@ -6,7 +6,7 @@
 #include "foundation/RAM.h"
 #include "foundation/base/Rounding.h"
 #include "foundation/LastRelease.h"
-#include "worker/ReleaseCoolDown.h"
+#include "foundation/ReleaseCoolDown.h"
 #include "worker/ReleaseArgument.h"
 #include "worker/ReleasePlanner.h"
 

@@ -22,6 +22,10 @@ inline constexpr ShippedCaption ShippedCaptions[] = {
      u"software update.",
      u"Une mise \u00E0 jour pour Nimbello est t\u00E9l\u00E9chargeable.  Cliquez ici pour "
      u"t\u00E9l\u00E9charger et installer la mise \u00E0 jour du logiciel."},
+    {u"NBTrayForm", u"ReleaseTitle", u"Nimbello", u"Nimbello"},
+    {u"NBTrayForm", u"FreedHint", u"Freed %1 MB", u"%1 Mo lib\u00E9r\u00E9s"},
+    {u"NBTrayForm", u"CoolDownHint", u"Memory was freed %1 s ago; try again in %2 s.",
+     u"La m\u00E9moire a \u00E9t\u00E9 lib\u00E9r\u00E9e il y a %1 s ; r\u00E9essayez dans %2 s."},
     {u"Nimbello", u"DisplayName", u"Nimbello Memory Service", u"Nimbello Service M\u00E9moire"},
     {u"Nimbello", u"Description",
      u"Maintains memory performance by defragmenting used memory and allocating it back to the "
