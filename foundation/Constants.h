@@ -55,6 +55,19 @@ inline constexpr std::u16string_view LastReleaseMilliseconds = u"Milliseconds"; 
 inline constexpr std::u16string_view LastReleaseTime = u"Time";        // REG_QWORD, FILETIME UTC
 inline constexpr std::u16string_view LastReleaseTrimmed = u"Trimmed";  // REG_DWORD, processes
 inline constexpr std::u16string_view LastReleaseRefused = u"Refused";  // REG_DWORD, processes
+// What the worker measured of the release, a window after it; all REG_DWORD.
+inline constexpr std::u16string_view LastReleaseAvailableBefore = u"AvailableBefore";  // MB
+inline constexpr std::u16string_view LastReleaseAvailableAfter = u"AvailableAfter";    // MB
+inline constexpr std::u16string_view LastReleaseDropped = u"Dropped";                  // MB
+inline constexpr std::u16string_view LastReleaseRegrown = u"Regrown";                  // MB
+inline constexpr std::u16string_view LastReleaseFaults = u"Faults";                    // count
+inline constexpr std::u16string_view LastReleaseHardFaults = u"HardFaults";            // count
+inline constexpr std::u16string_view LastReleaseWindow = u"Window";                    // seconds
+// The last measured releases (REG_BINARY, fixed-size records) and the programs spared for now.
+inline constexpr std::u16string_view LastReleaseHistory = u"History";
+inline constexpr std::u16string_view LastReleaseSpared = u"Spared";
+// How long a measured release watches the trimmed processes take their pages back.
+inline constexpr uint32_t MeasureWindowSeconds = 60;
 
 // Release workers take turns on this mutex. "Global\" reaches it from session 0 (the service's
 // workers) and from every user session (the tray's).

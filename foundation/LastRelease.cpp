@@ -27,6 +27,23 @@ void RecordLastRelease(RegistryPort& registry, const LastRelease& outcome) {
   dword(Constants::LastReleaseRefused, outcome.refused);
   store.TryWriteSettingQword(Constants::SettingsRoot, Constants::LastReleaseKey,
                              Constants::LastReleaseTime, outcome.time);
+  RecordMeasuredRelease(registry, outcome);
+}
+
+void RecordMeasuredRelease(RegistryPort& registry, const LastRelease& outcome) {
+  const CustomRegistry store(registry);
+  const auto dword = [&](std::u16string_view name, uint32_t value) {
+    store.TryWriteSettingInteger(Constants::SettingsRoot, Constants::LastReleaseKey, name,
+                                 static_cast<int32_t>(value));
+  };
+  // The window last: a reader that sees it set finds the figures it belongs to.
+  dword(Constants::LastReleaseAvailableBefore, outcome.availableBefore);
+  dword(Constants::LastReleaseAvailableAfter, outcome.availableAfter);
+  dword(Constants::LastReleaseDropped, outcome.dropped);
+  dword(Constants::LastReleaseRegrown, outcome.regrown);
+  dword(Constants::LastReleaseFaults, outcome.faults);
+  dword(Constants::LastReleaseHardFaults, outcome.hardFaults);
+  dword(Constants::LastReleaseWindow, outcome.window);
 }
 
 std::optional<LastRelease> ReadLastRelease(RegistryPort& registry, uint64_t nowFileTime,
@@ -54,9 +71,30 @@ std::optional<LastRelease> ReadLastRelease(RegistryPort& registry, uint64_t nowF
         *ms > LongestRunMilliseconds) {
       return std::nullopt;
     }
-    return LastRelease{static_cast<uint32_t>(*requested), static_cast<uint32_t>(*freed),
+    LastRelease record{static_cast<uint32_t>(*requested), static_cast<uint32_t>(*freed),
                        static_cast<uint32_t>(*ms),        *time,
                        static_cast<uint32_t>(*trimmed),   static_cast<uint32_t>(*refused)};
+    // An older worker's record has none of these, a worker still measuring has a window of 0:
+    // either way they are not figures yet. Each must have its exact type.
+    const auto measured = [&](std::u16string_view name) {
+      return static_cast<uint32_t>(read(name, RegType::Dword).value_or(0));
+    };
+    LastRelease m = record;
+    m.availableBefore = measured(Constants::LastReleaseAvailableBefore);
+    m.availableAfter = measured(Constants::LastReleaseAvailableAfter);
+    m.dropped = measured(Constants::LastReleaseDropped);
+    m.regrown = measured(Constants::LastReleaseRegrown);
+    m.faults = measured(Constants::LastReleaseFaults);
+    m.hardFaults = measured(Constants::LastReleaseHardFaults);
+    m.window = measured(Constants::LastReleaseWindow);
+    const auto fits = [&](uint32_t megabytes) {
+      return totalBytes <= 0 || static_cast<int64_t>(megabytes) <= totalMegabytes;
+    };
+    if (m.window > 0 && m.window <= Constants::MeasureWindowSeconds && m.regrown <= m.dropped &&
+        fits(m.availableBefore) && fits(m.availableAfter) && fits(m.dropped)) {
+      return m;
+    }
+    return record;
   });
 }
 
