@@ -1,8 +1,11 @@
 #include "mainwindow/win32/Win32Status.h"
 
+#include <vector>
+
 #include "foundation/Constants.h"
 #include "foundation/base/win32/UniqueHandle.h"
 #include "foundation/base/win32/WideText.h"
+#include "mainwindow/ReleaseView.h"
 
 ServiceState QueryServiceState() {
   const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
@@ -33,6 +36,30 @@ ServiceState QueryServiceState() {
 
 bool IsAppletRunning() {
   return FindWindowW(Wide(Constants::TrayFormClass).c_str(), nullptr) != nullptr;
+}
+
+bool IsWorkerOfWrongBitness(const std::u16string& workerPath) {
+  SYSTEM_INFO native{};
+  GetNativeSystemInfo(&native);
+  if (native.wProcessorArchitecture != PROCESSOR_ARCHITECTURE_AMD64 &&
+      native.wProcessorArchitecture != PROCESSOR_ARCHITECTURE_ARM64) {
+    return false;
+  }
+  // Others may hold the file open for anything, an installer replacing it included.
+  HANDLE opened = CreateFileW(Wide(workerPath).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const UniqueKernelHandle file(opened == INVALID_HANDLE_VALUE ? nullptr : opened);
+  if (!file) {
+    return false;
+  }
+  std::vector<std::byte> head(WorkerHeadBytes);
+  DWORD read = 0;
+  if (!ReadFile(file.get(), head.data(), static_cast<DWORD>(head.size()), &read, nullptr)) {
+    return false;
+  }
+  head.resize(read);
+  return PortableExecutableMachine(head) == ImageMachine::I386;
 }
 
 uint64_t CurrentFileTime() {

@@ -14,6 +14,10 @@ ServiceState QueryServiceState();
 // A running tray applet: its window class exists.
 bool IsAppletRunning();
 
+// A 32-bit release worker at that path on 64-bit Windows, where it trims nothing and records
+// nothing. A file that cannot be read or is no image says nothing.
+bool IsWorkerOfWrongBitness(const std::u16string& workerPath);
+
 // The current time as a FILETIME (UTC).
 uint64_t CurrentFileTime();
 
