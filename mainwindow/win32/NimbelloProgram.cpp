@@ -44,6 +44,8 @@ void Run(HINSTANCE instance) {
   if (window == nullptr) {
     return;
   }
+  // The release worker that "Free memory now" starts is owned by the window.
+  launcher.SetOwnerWindow(window);
   // The dialog manager's keyboard: Tab, arrows, access keys, Enter and Esc.
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-enum class ServiceState { NotInstalled, Stopped, Running, Paused, Pending, Unknown };
+#include "mainwindow/NimbelloMainForm.h"
 
 // The Nimbello service's state through the Service Control Manager, with the rights any user has
 // (connect, query status).

@@ -52,3 +52,16 @@ class FakeRegistry : public RegistryPort {
   std::map<Key, std::map<std::u16string, Value>> keys_;
   std::set<Key> denied_;
 };
+
+// Refuses the values named, as a key whose permissions deny them would.
+class RefusingRegistry : public FakeRegistry {
+ public:
+  std::set<std::u16string> refused;
+  bool SetValue(RegistryRoot root, std::u16string_view path, std::u16string_view name,
+                uint32_t type, std::span<const std::byte> data) override {
+    if (refused.count(std::u16string(name))) {
+      return false;
+    }
+    return FakeRegistry::SetValue(root, path, name, type, data);
+  }
+};

@@ -24,19 +24,6 @@ namespace {
 
 constexpr int64_t MB = 1024 * 1024;
 
-// Refuses the values named, as a key whose permissions deny them would.
-class RefusingRegistry : public FakeRegistry {
- public:
-  std::set<std::u16string> refused;
-  bool SetValue(RegistryRoot root, std::u16string_view path, std::u16string_view name,
-                uint32_t type, std::span<const std::byte> data) override {
-    if (refused.count(std::u16string(name))) {
-      return false;
-    }
-    return FakeRegistry::SetValue(root, path, name, type, data);
-  }
-};
-
 using S = SettingId;
 
 TEST(MainSettings, EffectiveValuesByMemoryClassVersionAndStoredValue) {
