@@ -38,6 +38,29 @@ std::vector<HistoryBar> HistoryBars(std::span<const MeasuredRelease> history, in
   return bars;
 }
 
+IconPicture DrawHistory(std::span<const MeasuredRelease> history, int32_t width, int32_t height,
+                        uint32_t background, uint32_t dropped, uint32_t regrown) {
+  IconPicture picture(width, height);
+  for (int32_t y = 0; y < height; ++y) {
+    for (int32_t x = 0; x < width; ++x) {
+      picture.SetPixel(x, y, background);
+    }
+  }
+  const int32_t slot = width / static_cast<int32_t>(HistoryCapacity);
+  // The newest releases that fit, so a longer list than the reader keeps still draws in bounds.
+  const size_t shown = std::min(history.size(), HistoryCapacity);
+  const auto bars = HistoryBars(history.subspan(history.size() - shown), height);
+  for (size_t i = 0; i < bars.size(); ++i) {
+    const int32_t left = width - static_cast<int32_t>(bars.size() - i) * slot;
+    for (int32_t x = left; x < left + slot - 1; ++x) {
+      for (int32_t y = 0; y < bars[i].dropped; ++y) {
+        picture.SetPixel(x, height - 1 - y, y < bars[i].regrown ? regrown : dropped);
+      }
+    }
+  }
+  return picture;
+}
+
 std::u16string SparedText(const CaptionLookup& text, std::span<const std::u16string> names) {
   if (names.empty()) {
     return text(u"NoneSpared");

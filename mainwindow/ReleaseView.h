@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "foundation/IconPicture.h"
 #include "foundation/LastRelease.h"
 #include "foundation/ReleaseHistory.h"
 
@@ -29,6 +30,12 @@ struct HistoryBar {
   int32_t regrown = 0;
 };
 std::vector<HistoryBar> HistoryBars(std::span<const MeasuredRelease> history, int32_t height);
+
+// The history as a picture, the newest release on the right as in the usage graph: one column per
+// release, a slot of width ÷ HistoryCapacity pixels with a one-pixel gap, the drop in the dropped
+// colour and the part of it that came back, from the bottom, in the regrown colour.
+IconPicture DrawHistory(std::span<const MeasuredRelease> history, int32_t width, int32_t height,
+                        uint32_t background, uint32_t dropped, uint32_t regrown);
 
 // The spared programs' names after the caption, or the caption for none.
 std::u16string SparedText(const CaptionLookup& text, std::span<const std::u16string> names);

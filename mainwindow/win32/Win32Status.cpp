@@ -5,7 +5,6 @@
 #include "foundation/Constants.h"
 #include "foundation/base/win32/UniqueHandle.h"
 #include "foundation/base/win32/WideText.h"
-#include "mainwindow/ReleaseView.h"
 
 ServiceState QueryServiceState() {
   const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
@@ -38,28 +37,26 @@ bool IsAppletRunning() {
   return FindWindowW(Wide(Constants::TrayFormClass).c_str(), nullptr) != nullptr;
 }
 
-bool IsWorkerOfWrongBitness(const std::u16string& workerPath) {
+bool IsWindows64Bit() {
   SYSTEM_INFO native{};
   GetNativeSystemInfo(&native);
-  if (native.wProcessorArchitecture != PROCESSOR_ARCHITECTURE_AMD64 &&
-      native.wProcessorArchitecture != PROCESSOR_ARCHITECTURE_ARM64) {
-    return false;
-  }
+  return native.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64 ||
+         native.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_ARM64;
+}
+
+std::vector<std::byte> ReadFileHead(std::u16string_view path, size_t bytes) {
   // Others may hold the file open for anything, an installer replacing it included.
-  HANDLE opened = CreateFileW(Wide(workerPath).c_str(), GENERIC_READ,
+  HANDLE opened = CreateFileW(Wide(path).c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   const UniqueKernelHandle file(opened == INVALID_HANDLE_VALUE ? nullptr : opened);
-  if (!file) {
-    return false;
-  }
-  std::vector<std::byte> head(WorkerHeadBytes);
+  std::vector<std::byte> head(file ? bytes : 0);
   DWORD read = 0;
-  if (!ReadFile(file.get(), head.data(), static_cast<DWORD>(head.size()), &read, nullptr)) {
-    return false;
+  if (file && !ReadFile(file.get(), head.data(), static_cast<DWORD>(head.size()), &read, nullptr)) {
+    read = 0;
   }
   head.resize(read);
-  return PortableExecutableMachine(head) == ImageMachine::I386;
+  return head;
 }
 
 uint64_t CurrentFileTime() {

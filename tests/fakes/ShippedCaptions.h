@@ -45,6 +45,7 @@ inline constexpr ShippedCaption ShippedCaptions[] = {
     {u"NBMainForm", u"AvailableLabel", u"Available:", u"Disponible :"},
     {u"NBMainForm", u"InUseLabel", u"In use:", u"Utilis\u00E9e :"},
     {u"NBMainForm", u"LastReleaseLabel", u"Last release:", u"Derni\u00E8re lib\u00E9ration :"},
+    {u"NBMainForm", u"HistoryLabel", u"Dropped, came back:", u"Rendu, revenu :"},
     {u"NBMainForm", u"FreeMemButton", u"&Free memory now", u"&Lib\u00E9rer la m\u00E9moire"},
     {u"NBMainForm", u"StatusGroup", u"Status", u"\u00C9tat"},
     {u"NBMainForm", u"ServiceLabel", u"Service:", u"Service :"},
