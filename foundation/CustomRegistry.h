@@ -15,8 +15,6 @@
 class CustomRegistry {
  public:
   explicit CustomRegistry(RegistryPort& port) : port_(port) {}
-  // The registry underneath, for the records that are not settings (LastRelease).
-  RegistryPort& Port() const { return port_; }
 
   // A string: REG_SZ or REG_EXPAND_SZ (unexpanded), up to its first NUL, not empty.
   std::u16string ReadSettingString(RegistryRoot root, std::u16string_view path,
@@ -31,6 +29,8 @@ class CustomRegistry {
   // REG_QWORD of exactly 8, else nothing.
   std::optional<uint64_t> ReadExactNumber(RegistryRoot root, std::u16string_view path,
                                           std::u16string_view name, uint32_t type) const;
+  // The registry underneath, for the records that are not settings (LastRelease).
+  RegistryPort& Port() const { return port_; }
   // A boolean: as an integer, true when not 0.
   bool ReadSettingBool(RegistryRoot root, std::u16string_view path, std::u16string_view name,
                        bool fallback) const;

@@ -1,11 +1,5 @@
 #include "foundation/ReleaseCoolDown.h"
 
-namespace {
-
-constexpr uint64_t FileTimeSecond = 10'000'000;
-
-}  // namespace
-
 bool IsCoolingDown(uint64_t lastEnd, uint64_t now) {
   return lastEnd != 0 && lastEnd <= now && now - lastEnd < CoolDownFileTime;
 }
@@ -14,6 +8,7 @@ std::optional<CoolDownLeft> CoolDownRemaining(uint64_t lastEnd, uint64_t now) {
   if (!IsCoolingDown(lastEnd, now)) {
     return std::nullopt;
   }
-  const auto ago = static_cast<uint32_t>((now - lastEnd) / FileTimeSecond);
-  return CoolDownLeft{ago, static_cast<uint32_t>(CoolDownFileTime / FileTimeSecond) - ago};
+  constexpr uint64_t FileTimePerSecond = 1000 * FileTimePerMillisecond;
+  const auto ago = static_cast<uint32_t>((now - lastEnd) / FileTimePerSecond);
+  return CoolDownLeft{ago, static_cast<uint32_t>(CoolDownFileTime / FileTimePerSecond) - ago};
 }

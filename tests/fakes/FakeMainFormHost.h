@@ -1,8 +1,6 @@
 #pragma once
 // The main window's dialog as plain state: control texts, checks, enabled states and lists,
 // the messages shown, the colour the colour dialog answers and the other parts' state.
-#include <algorithm>
-#include <cstddef>
 #include <map>
 #include <optional>
 #include <string>
@@ -56,7 +54,9 @@ class FakeMainFormHost : public MainFormHost {
   bool IsWindows64Bit() override { return windows64; }
   std::vector<std::byte> ReadFileHead(std::u16string_view path, size_t bytes) override {
     std::vector<std::byte> head = files[std::u16string(path)];
-    head.resize(std::min(head.size(), bytes));
+    if (head.size() > bytes) {
+      head.resize(bytes);
+    }
     return head;
   }
 };
