@@ -13,8 +13,6 @@
 #include "foundation/base/Text.h"
 #include "foundation/LastRelease.h"
 #include "mainwindow/MainFormText.h"
-#include "mainwindow/ReleaseView.h"
-#include "tests/fakes/ShippedCaptions.h"
 #include "tests/fakes/FakeRegistry.h"
 #include "tests/fakes/FakeResources.h"
 #include "tests/fakes/ShippedFile.h"
@@ -246,55 +244,6 @@ TEST(MainSettings, Figures) {
   EXPECT_EQ(WithoutAccessKey(u"Fish && &Chips"), u"Fish & Chips");
   EXPECT_EQ(ColorText(0x0000FF), u"$0000FF");
   EXPECT_EQ(ColorFromName(ColorText(0xA1B2C3)), 0xA1B2C3u);
-}
-
-// The history's bars, the spared list and the worker's machine, as the window shows them.
-TEST(MainSettings, ReleaseView) {
-  const CaptionLookup english = [](std::u16string_view key) {
-    for (const ShippedCaption& c : ShippedCaptions) {
-      if (c.section == MainFormSection && c.key == key) {
-        return std::u16string(c.english);
-      }
-    }
-    return std::u16string();
-  };
-  const std::vector<MeasuredRelease> history = {
-      {.dropped = 300, .regrown = 150},
-      {.dropped = 600, .regrown = 0},
-      {.dropped = 0},
-      {.dropped = 45, .regrown = 900}};  // regrowth beyond the drop, as a forged record has
-  const auto bars = HistoryBars(history, 40);
-  ASSERT_EQ(bars.size(), 4u);
-  EXPECT_EQ(std::vector<int32_t>({bars[0].dropped, bars[0].regrown, bars[1].dropped,
-                                  bars[2].dropped, bars[3].dropped, bars[3].regrown}),
-            std::vector<int32_t>({20, 10, 40, 0, 3, 3}));
-  EXPECT_EQ(HistoryBars(std::vector<MeasuredRelease>(2), 40)[1].dropped, 0) << "nothing dropped";
-
-  const std::vector<std::u16string> spared = {u"a.exe", u"b.exe"};
-  EXPECT_EQ(SparedText(english, spared), u"Spared: a.exe, b.exe");
-
-  // A DOS header whose e_lfanew points at the PE signature and the file header's machine.
-  const auto image = [](uint32_t lfanew, std::string_view signature, size_t size) {
-    std::vector<std::byte> bytes(size);
-    bytes[0] = std::byte{'M'}, bytes[1] = std::byte{'Z'};
-    for (size_t i = 0; i < 4 && 0x3C + i < size; ++i) {
-      bytes[0x3C + i] = static_cast<std::byte>(lfanew >> (8 * i));
-    }
-    for (size_t i = 0; i < signature.size() && lfanew + i < size; ++i) {
-      bytes[lfanew + i] = static_cast<std::byte>(signature[i]);
-    }
-    return bytes;
-  };
-  using namespace std::string_view_literals;
-  EXPECT_EQ(PortableExecutableMachine(image(0x80, "PE\0\0\x4C\x01"sv, 4096)), 0x014C);
-  EXPECT_EQ(PortableExecutableMachine(image(0x80, "PE\0\0\x64\x86"sv, 0x86)), 0x8664);
-  EXPECT_EQ(PortableExecutableMachine(image(0x80, "PE\0\0\x64\x86"sv, 0x85)), std::nullopt);
-  EXPECT_EQ(PortableExecutableMachine(image(0x80, "NE\0\0\x4C\x01"sv, 4096)), std::nullopt);
-  EXPECT_EQ(PortableExecutableMachine(image(0xFFFFFFF0u, "PE\0\0"sv, 4096)), std::nullopt);
-  EXPECT_EQ(PortableExecutableMachine(image(0x80, "PE\0\0"sv, 0x3F)), std::nullopt);
-  auto notMz = image(0x80, "PE\0\0\x4C\x01"sv, 4096);
-  notMz[0] = std::byte{0};
-  EXPECT_EQ(PortableExecutableMachine(notMz), std::nullopt);
 }
 
 // Within the window's section, no two captions share an access key, in either language.

@@ -307,8 +307,7 @@ TEST(TrayForm, BalloonClickStartsTheUpdater) {
 }
 
 // A release the user asks for is answered in a balloon that leads to the main window: what the
-// worker's new record says, or at once why the cool-down ends it. Ticks read no record before the
-// request and none after the wait.
+// worker's new record says, or at once why the cool-down ends it. Ticks read no record before it.
 TEST(TrayForm, ReleaseBalloons) {
   constexpr int64_t Second = 10'000'000;
   struct Case {
@@ -321,7 +320,6 @@ TEST(TrayForm, ReleaseBalloons) {
       {"first release: its record", std::nullopt, 3, u"Freed 321 MB"},
       {"10.9 s after the last", 109 * Second / 10, 3,
        u"Memory was freed 10 s ago; try again in 20 s."},
-      {"30 s after the last", 30 * Second, 3, u"Freed 321 MB"},
       {"after a forged future time", -3600 * Second, 1, u"Freed 321 MB"},
       {"no record within the wait", 60 * Second, 41, u""},
   };
@@ -357,9 +355,6 @@ TEST(TrayForm, ReleaseBalloons) {
       clock.utcFileTime += Second;
     }
     EXPECT_EQ(ToUtf8(rig.form.Icon().Record().balloonText), ToUtf8(c.balloon)) << c.what;
-    const auto reads = lastReleaseReads();
-    rig.form.MainTimerTimer();
-    EXPECT_EQ(lastReleaseReads(), reads) << c.what << ": nothing read once answered or given up";
     rig.launcher.starts.clear();
     rig.form.Icon().OnNotify(0x0405);
     const std::u16string opened = c.balloon.empty() ? u"NimbelloUpdate.exe" : u"Nimbello.exe";
