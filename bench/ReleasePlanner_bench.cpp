@@ -22,7 +22,7 @@ int main() {
     p.processorTime += i % 3 == 0 ? 1 : 0;
     after.push_back(p);
   }
-  const PlanContext context{after[5].id, after[9].id};
+  const PlanContext context{after[5].id, after[9].id, {}};
   size_t planned = 0;
   std::printf("release worker planning, core only (%u processes)\n", Count);
   bench::Measure("plan 300 processes", 20000,

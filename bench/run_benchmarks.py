@@ -36,6 +36,7 @@ def row(section, figure, value, goal=""):
     rows.append((section, figure, value, goal))
 
 
+BYTES = re.compile(r"^(.*\S)\s+([0-9]+) bytes\s*$", re.M)
 MEASURE = re.compile(r"^(.*\S)\s+([0-9.]+) (ns|us)/op(?:\s+([0-9.]+) allocations/op)?\s*$")
 
 
@@ -203,6 +204,8 @@ def wine_benches(wine):
         rc, out = wine.run(bench, timeout=1800, env={"NIMBELLO_X86_WORKER": X86_WORKER})
         for label, ns, _ in parse_measures(out):
             row("Wine: " + name + " (real adapters)", label, "%.1f us" % (ns / 1000.0))
+        for label, count in BYTES.findall(out.replace("\r", "")):
+            row("Wine: " + name + " (real adapters)", label, "%.2f MB" % (int(count) / MB))
         if rc != 0:
             row("Wine: " + name + " (real adapters)", "result", "exit code %d" % rc)
 

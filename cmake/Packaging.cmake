@@ -1,6 +1,8 @@
 # Release packages of the programs, made by cpack in a Windows tree:
-#   mingw-x86 (shipped): Nimbello-<version>-win32.zip and the installer Nimbello-<version>-win32.exe,
-#     an x86-unicode NSIS installer of the 32-bit programs;
+#   mingw-x86 (shipped): the installer Nimbello-<version>-win32.exe, an x86-unicode NSIS installer
+#     of the 32-bit programs with both workers; and, made by the build, the ZIPs
+#     Nimbello-<version>-win64.zip and Nimbello-<version>-win32.zip, the 32-bit programs with the
+#     worker of their Windows' bitness as NimbelloDefrag.exe;
 #   mingw-x64 (tests only): Nimbello-<version>-win64-test.exe, the same installer script built as an
 #     amd64-unicode installer of the x86_64 programs, so that it runs under a 64-bit-only Wine.
 # All install logic is in packaging/*.nsh; CPack's template only hosts it.
@@ -13,7 +15,7 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   # A 32-bit installer sees the 32-bit registry view by default: its uninstall entry and Run value
   # land where 32-bit installers keep theirs.
   set(_setup_view 32)
-  set(CPACK_GENERATOR "ZIP;NSIS")
+  set(CPACK_GENERATOR NSIS)
 else()
   set(_flavour win64-test)
   set(_nsis_target amd64-unicode)
@@ -34,7 +36,7 @@ install(FILES ${NIMBELLO_HELP_FILE} DESTINATION .)
 if(_flavour STREQUAL "win32")
   install(FILES ${CMAKE_SOURCE_DIR}/packaging/README.txt DESTINATION .)
   # The x86_64 release worker, from a tree of its own: the installer puts it in place of the 32-bit
-  # one on 64-bit Windows (packaging/Worker.nsh), the ZIP keeps it in x64\.
+  # one on 64-bit Windows (packaging/Worker.nsh), the -win64 ZIP holds it under the plain name.
   if(TARGET NimbelloDefrag)
     include(ExternalProject)
     ExternalProject_Add(worker64_tree
@@ -46,6 +48,34 @@ if(_flavour STREQUAL "win32")
       BUILD_ALWAYS ON
       INSTALL_COMMAND "")
     install(PROGRAMS ${CMAKE_BINARY_DIR}/worker64/bin/NimbelloDefrag.exe DESTINATION x64)
+    # One ZIP per bitness of Windows, each with the worker that runs natively there: a 32-bit
+    # worker under WOW64 trims nothing, and a user unpacking a ZIP copies nothing by hand.
+    set(_zip_files README.txt=${CMAKE_SOURCE_DIR}/packaging/README.txt
+      Nimbello.chm=${NIMBELLO_HELP_FILE})
+    foreach(_program ${_programs})
+      if(NOT _program STREQUAL "NimbelloDefrag")
+        list(APPEND _zip_files ${_program}.exe=$<TARGET_FILE:${_program}>)
+      endif()
+    endforeach()
+    set(_zips)
+    foreach(_bits 64 32)
+      if(_bits EQUAL 64)
+        set(_worker ${CMAKE_BINARY_DIR}/worker64/bin/NimbelloDefrag.exe)
+      else()
+        set(_worker $<TARGET_FILE:NimbelloDefrag>)
+      endif()
+      set(_zip ${CMAKE_BINARY_DIR}/package/Nimbello-${PROJECT_VERSION}-win${_bits}.zip)
+      add_custom_command(OUTPUT ${_zip}
+        COMMAND ${CMAKE_COMMAND} -DZIP=${_zip} -DSTAGE=${CMAKE_BINARY_DIR}/zip${_bits}
+          "-DFILES=${_zip_files};NimbelloDefrag.exe=${_worker}"
+          -P ${CMAKE_SOURCE_DIR}/cmake/BuildZip.cmake
+        DEPENDS ${_programs} nimbello_help worker64_tree ${CMAKE_SOURCE_DIR}/packaging/README.txt
+          ${CMAKE_SOURCE_DIR}/cmake/BuildZip.cmake
+        COMMENT "ZIP for ${_bits}-bit Windows: ${_zip}"
+        VERBATIM)
+      list(APPEND _zips ${_zip})
+    endforeach()
+    add_custom_target(nimbello_zips ALL DEPENDS ${_zips})
   endif()
 endif()
 

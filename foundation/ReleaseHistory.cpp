@@ -111,7 +111,7 @@ std::vector<MeasuredRelease> ReadReleaseHistory(RegistryPort& registry, uint64_t
                               dword(6)};
       if (m.time == 0 || m.time > nowFileTime || m.time <= previous || m.requested == 0 ||
           !fits(m.requested) || !fits(m.freed) || !fits(m.dropped) || m.regrown > m.dropped ||
-          m.hardFaults > m.faults || m.window == 0 || m.window > Constants::MeasureWindowSeconds) {
+          m.window == 0 || m.window > Constants::MeasureWindowSeconds) {
         continue;
       }
       previous = m.time;

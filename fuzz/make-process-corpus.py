@@ -27,14 +27,18 @@ def record(width, at, pid, parent, name, threads, working_set, last):
     size = (name_at + len(encoded) + 2 + 7) // 8 * 8
     body = bytearray(size)
     struct.pack_into("<II", body, 0, 0 if last else size, threads)
+    # WorkingSetPrivateSize, HardFaultCount, CycleTime; PageFaultCount below, by width.
+    struct.pack_into("<qI4xQ", body, 0x08, working_set // 3, 40 + pid % 7, 9_000_000_000 + pid)
     struct.pack_into("<qqq", body, 0x20, 132_000_000_000_000_000 + pid, 500_000, 200_000)
     pointer = ADDRESS[width] + at + name_at if name else 0
     struct.pack_into("<HH", body, 0x38, len(encoded), len(encoded) + 2)
     if width == 8:
         struct.pack_into("<Q i 4x Q Q", body, 0x40, pointer, 8, pid, parent)
+        struct.pack_into("<I", body, 0x80, 0xFFFFFF00 + pid % 200)
         struct.pack_into("<Q", body, 0x90, working_set)
     else:
         struct.pack_into("<I i I I", body, 0x3C, pointer, 8, pid, parent)
+        struct.pack_into("<I", body, 0x60, 0xFFFFFF00 + pid % 200)
         struct.pack_into("<I", body, 0x68, min(working_set, 0xFFFFFFFF))
     body[name_at:name_at + len(encoded)] = encoded
     return bytes(body)

@@ -19,10 +19,11 @@ ctest --test-dir build/native -j"$jobs" --output-on-failure
 step "mingw-x86: the shipped 32-bit programs"
 cmake --preset mingw-x86 >/dev/null
 cmake --build build/mingw-x86 -j"$jobs"
-# The release packages of those programs: build/mingw-x86/package/Nimbello-6.0.0.0-win32.zip and
-# the installer Nimbello-6.0.0.0-win32.exe; for administrators the MSI, the policy template and the
-# winget manifest.
+# The release packages of those programs: the build leaves build/mingw-x86/package/
+# Nimbello-6.0.0.0-win64.zip and -win32.zip, cpack the installer Nimbello-6.0.0.0-win32.exe and
+# for administrators the MSI, the policy template and the winget manifest.
 (cd build/mingw-x86 && cpack >/dev/null)
+python3 -m zipfile -l build/mingw-x86/package/Nimbello-6.0.0.0-win64.zip
 python3 -m zipfile -l build/mingw-x86/package/Nimbello-6.0.0.0-win32.zip
 ls -l build/mingw-x86/package/Nimbello-6.0.0.0-win32.exe build/mingw-x86/package/Nimbello-6.0.0.0.msi
 find build/mingw-x86/package/PolicyDefinitions build/mingw-x86/package/winget -type f

@@ -27,6 +27,10 @@ std::vector<ProcessRecord> DecodeProcessRecords(std::span<const std::byte> answe
     p.processorTime = static_cast<int64_t>(static_cast<uint64_t>(ReadInt64(r + layout.userTime)) +
                                            static_cast<uint64_t>(ReadInt64(r + layout.kernelTime)));
     p.workingSet = ReadLittleEndian(r + layout.workingSet, pointer);
+    p.privateWorkingSet = ReadLittleEndian(r + layout.workingSetPrivateSize, 8);
+    p.cycleTime = ReadLittleEndian(r + layout.cycleTime, 8);
+    p.pageFaults = static_cast<uint32_t>(ReadLittleEndian(r + layout.pageFaultCount, 4));
+    p.hardFaults = static_cast<uint32_t>(ReadLittleEndian(r + layout.hardFaultCount, 4));
     p.basePriority = static_cast<int32_t>(ReadLittleEndian(r + layout.basePriority, 4));
     const size_t nameBytes = ReadLittleEndian(r + layout.imageNameLength, 2) & ~size_t{1};
     const uint64_t name = ReadLittleEndian(r + layout.imageNameBuffer, pointer);

@@ -11,4 +11,5 @@ enum class ReleaseExitCode : uint32_t {
   HandedOn = 4,       // another worker already waited: it takes this one's megabytes on
   CoolingDown = 5,    // no other worker, and the last run ended moments ago: ended at once
   NoTurn = 6,         // the turn could not be joined (see ReleaseTurnPort): ended at once
+  WrongBitness = 7,   // a 32-bit worker under WOW64: ended at once, nothing touched or written
 };

@@ -64,16 +64,21 @@ std::vector<TrimTarget> PlanTrimming(std::span<const ProcessRecord> before,
   for (const ProcessRecord& p : after) {
     if (p.workingSet < SmallestTrimmedWorkingSet || p.basePriority >= HighBasePriority ||
         p.id == context.selfId || p.id == parentId || p.id == context.foregroundId ||
-        IsNeverTouched(p)) {
+        IsNeverTouched(p) ||
+        std::any_of(context.spared.begin(), context.spared.end(), [&](const std::u16string& name) {
+          return EqualsIgnoreAsciiCase(name, p.name);
+        })) {
       continue;
     }
     auto it = std::lower_bound(earlier.begin(), earlier.end(), &p, byId);
     bool idle = false;
     for (; it != earlier.end() && (*it)->id == p.id; ++it) {
       // A process that used the processor in between is working right now: trimming it would only
-      // make it fault its pages back in.
+      // make it fault its pages back in. Cycles count every instruction; processor times move in
+      // clock ticks and miss a short burst, so they stand in only where no cycles are reported.
       if (SameProcess(**it, p)) {
-        idle = (*it)->processorTime == p.processorTime;
+        const bool cycles = (*it)->cycleTime != 0 || p.cycleTime != 0;
+        idle = cycles ? (*it)->cycleTime == p.cycleTime : (*it)->processorTime == p.processorTime;
       }
     }
     if (idle) {

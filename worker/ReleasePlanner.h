@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "worker/ProcessRecord.h"
@@ -24,6 +25,8 @@ struct TrimTarget {
 struct PlanContext {
   uint32_t selfId = 0;
   std::optional<uint32_t> foregroundId;  // the user's own program, never trimmed
+  // Images whose pages came back after their last trims (names case folded on A-Z only).
+  std::vector<std::u16string> spared;
 };
 
 // The kernel's and the session's own processes (by id or image name, case folded on A-Z only,
@@ -31,8 +34,10 @@ struct PlanContext {
 bool IsNeverTouched(const ProcessRecord& process);
 
 // The processes of `after` that were also in `before` (same id and creation time), used no
-// processor time in between, hold at least SmallestTrimmedWorkingSet, are not never-touched, not
-// the worker, its parent, the foreground process nor at high or realtime priority. Largest
+// processor in between (the same cycle count; where Windows reports none, the same processor
+// time), hold at least SmallestTrimmedWorkingSet, are not never-touched, not
+// the worker, its parent, the foreground process, a spared image nor at high or realtime
+// priority. Largest
 // working set first; equal sets in id order.
 std::vector<TrimTarget> PlanTrimming(std::span<const ProcessRecord> before,
                                      std::span<const ProcessRecord> after,

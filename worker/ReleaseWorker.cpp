@@ -8,7 +8,10 @@
 #include "foundation/LastRelease.h"
 #include "foundation/ReleaseCoolDown.h"
 #include "worker/ReleaseArgument.h"
+#include "worker/ReleaseMeasurement.h"
 #include "worker/ReleasePlanner.h"
+#include "foundation/Constants.h"
+#include "foundation/ReleaseHistory.h"
 
 namespace {
 
@@ -47,9 +50,33 @@ class Turn {
     }
   }
   bool held() const { return held_; }
+  void End() {
+    if (held_) {
+      held_ = false;
+      port_.EndTurn();
+    }
+  }
 
  private:
   ReleaseTurnPort& port_;
+  bool held_;
+};
+
+// The measuring place is given back however the measurement ends.
+class MeasuringPlace {
+ public:
+  MeasuringPlace(ReleaseMeasuringPort& port, bool held) : port_(port), held_(held) {}
+  MeasuringPlace(const MeasuringPlace&) = delete;
+  MeasuringPlace& operator=(const MeasuringPlace&) = delete;
+  ~MeasuringPlace() {
+    if (held_) {
+      guarded([&] { port_.LeaveMeasuringPlace(); });
+    }
+  }
+  bool held() const { return held_; }
+
+ private:
+  ReleaseMeasuringPort& port_;
   bool held_;
 };
 
@@ -73,8 +100,14 @@ void CountTrim(TrimResult result, LastRelease& record) {
   }
 }
 
-// The work of one turn; returns the available memory at its end and counts the trims in record.
-int64_t FreeMemory(const WorkerPorts& ports, int64_t start, int64_t target, LastRelease& record) {
+uint32_t Megabytes(int64_t bytes) {
+  return RecordMegabytes(static_cast<uint64_t>(std::max<int64_t>(bytes, 0)));
+}
+
+// The work of one turn; returns the available memory at its end, counts the trims in record and
+// lists the processes trimmed.
+int64_t FreeMemory(const WorkerPorts& ports, int64_t start, int64_t target, LastRelease& record,
+                   std::vector<TrimmedProcess>& trimmed) {
   const uint64_t deadline = ports.clock.Milliseconds() + WorkDeadlineMilliseconds;
   const auto expired = [&] { return ports.clock.Milliseconds() >= deadline; };
 
@@ -85,11 +118,14 @@ int64_t FreeMemory(const WorkerPorts& ports, int64_t start, int64_t target, Last
 
   // 2. The largest idle working sets first, one pass.
   std::vector<TrimTarget> plan;
+  std::vector<ProcessRecord> planned;
   if (const auto before = ports.processes.TakeSnapshot()) {
     ports.clock.Sleep(IdleSampleMilliseconds);
     if (const auto after = ports.processes.TakeSnapshot()) {
+      planned = *after;
       plan = PlanTrimming(*before, *after,
-                          {ports.session.CurrentProcessId(), ports.session.ForegroundProcessId()});
+                          {ports.session.CurrentProcessId(), ports.session.ForegroundProcessId(),
+                           ReadSparedPrograms(ports.registry, ports.clock.UtcFileTime())});
     }
   }
   int64_t available = start;
@@ -98,7 +134,17 @@ int64_t FreeMemory(const WorkerPorts& ports, int64_t start, int64_t target, Last
     if (ShouldStop(available, target, ports.clock.Milliseconds(), deadline) != StopReason::None) {
       break;
     }
-    CountTrim(ports.trimmer.TrimWorkingSet(target_process.id, target_process.creationTime), record);
+    const TrimResult result =
+        ports.trimmer.TrimWorkingSet(target_process.id, target_process.creationTime);
+    CountTrim(result, record);
+    if (result == TrimResult::Trimmed) {
+      const auto p = std::find_if(planned.begin(), planned.end(), [&](const ProcessRecord& r) {
+        return r.id == target_process.id && r.creationTime == target_process.creationTime;
+      });
+      trimmed.push_back({target_process.id, target_process.creationTime,
+                         p == planned.end() ? std::u16string() : p->name,
+                         target_process.workingSet});
+    }
     if (++sinceReading == TrimsBetweenReadings) {
       sinceReading = 0;
       available = ReadAvailable(ports);
@@ -121,6 +167,33 @@ int64_t FreeMemory(const WorkerPorts& ports, int64_t start, int64_t target, Last
     }
   }
   return available;
+}
+
+// The window after a release: this worker holds the measuring place and no turn. It sleeps in
+// background mode, holding no process handle, until the window ends or a new release begins.
+void MeasureRelease(const WorkerPorts& ports, LastRelease record,
+                    const std::vector<ProcessDrop>& drops, int64_t total) {
+  const uint64_t opened = ports.clock.Milliseconds();
+  ports.measuring.WaitForAnnouncement(Constants::MeasureWindowSeconds * 1000);
+  record.window = WindowSeconds(ports.clock.Milliseconds() - opened);
+  const auto later = ports.processes.TakeSnapshot();
+  const ReleaseMeasurement m =
+      later ? MeasureRegrowth(drops, *later) : MeasureRegrowth(drops, std::vector<ProcessRecord>());
+  record.availableAfter = Megabytes(ReadAvailable(ports));
+  record.dropped = RecordMegabytes(m.droppedBytes);
+  // Each rounded alone, the regrowth could pass the drop by half a megabyte.
+  record.regrown = std::min(RecordMegabytes(m.regrownBytes), record.dropped);
+  record.faults = m.faults;
+  record.hardFaults = m.hardFaults;
+  RecordMeasuredRelease(ports.registry, record);
+  const uint64_t now = ports.clock.UtcFileTime();
+  AppendReleaseHistory(ports.registry, record, now, total);
+  RecordSparedPrograms(ports.registry, m.images, now);
+  const uint32_t figures[] = {record.requested,  record.freed,           record.trimmed,
+                              record.refused,    record.availableBefore, record.availableAfter,
+                              record.dropped,    record.regrown,         record.faults,
+                              record.hardFaults, record.window};
+  ports.events.ReportMeasuredRelease(figures);
 }
 
 }  // namespace
@@ -161,7 +234,7 @@ ReleaseExitCode RunReleaseWorker(std::span<const std::u16string> arguments,
     result = ports.turn.WaitForTurn(TurnWaitMilliseconds);
   }
   // Recorded before the turn ends, so workers taking turns never write LastRelease at once.
-  const Turn turn(ports.turn, result);
+  Turn turn(ports.turn, result);
   // What was handed on while this one waited is its work too, cut as one request would be.
   const int64_t handed = turn.held() ? waiting.Leave() : 0;
   LastRelease record;
@@ -169,17 +242,43 @@ ReleaseExitCode RunReleaseWorker(std::span<const std::u16string> arguments,
       CutToTotalMemory(static_cast<int32_t>(std::min<int64_t>(own + handed, INT32_MAX)), total));
 
   ReleaseExitCode code = ReleaseExitCode::GaveUpWaiting;
+  std::vector<ProcessDrop> drops;
   if (turn.held()) {
+    // A worker measuring an earlier release ends its window now: this one changes what it sees.
+    guarded([&] { ports.measuring.AnnounceRelease(); });
     // Measured afresh: the worker before this one has already freed what it could.
     const int64_t start = ReadAvailable(ports);
     const int64_t target = start + int64_t{record.requested} * Megabyte;
-    const int64_t end = FreeMemory(ports, start, target, record);
+    std::vector<TrimmedProcess> trimmed;
+    const int64_t end = FreeMemory(ports, start, target, record, trimmed);
     record.freed = ClampToDword(
         end > start ? RoundToInt64(static_cast<long double>(end - start) / Megabyte) : 0);
     code = end >= target ? ReleaseExitCode::Reached : ReleaseExitCode::Partial;
+    record.availableBefore = Megabytes(start);
+    record.availableAfter = Megabytes(end);
+    // Each trimmed process's working set right after the trims: its drop.
+    if (const auto afterTrims = ports.processes.TakeSnapshot()) {
+      drops = MeasureDrops(trimmed, *afterTrims);
+    }
+    uint64_t dropped = 0;
+    for (const ProcessDrop& d : drops) {
+      dropped += d.dropped;
+    }
+    record.dropped = RecordMegabytes(dropped);
   }
+  // The worker measuring before this one was told to end; once it has, this one records and
+  // measures. Bounded: a place held by anyone else only leaves this release unmeasured.
+  const MeasuringPlace measuring(
+      ports.measuring, turn.held() && guarded_or(false, [&] {
+                         return ports.measuring.TakeMeasuringPlace(MeasuringPlaceWaitMilliseconds);
+                       }));
   record.milliseconds = ClampToDword(static_cast<int64_t>(ports.clock.Milliseconds() - started));
   record.time = ports.clock.UtcFileTime();
   RecordLastRelease(ports.registry, record);
+  if (measuring.held()) {
+    guarded([&] { ports.measuring.ClearAnnouncements(); });
+    turn.End();
+    guarded([&] { MeasureRelease(ports, record, drops, total); });
+  }
   return code;
 }

@@ -18,6 +18,9 @@ inline constexpr uint32_t TurnWaitMilliseconds = 20000;
 inline constexpr uint32_t WorkDeadlineMilliseconds = 8000;
 // Time between the two snapshots whose processor times tell which processes are idle.
 inline constexpr uint32_t IdleSampleMilliseconds = 250;
+// How long a worker that has trimmed waits for the worker measuring before it to record what it
+// saw: told at once, that one needs a snapshot and a few registry writes.
+inline constexpr uint32_t MeasuringPlaceWaitMilliseconds = 3000;
 // Trims between two readings of available memory: a reading is not free either.
 inline constexpr int TrimsBetweenReadings = 4;
 

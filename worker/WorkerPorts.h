@@ -2,6 +2,7 @@
 // What the release worker needs of Windows, one small port per kind of operation.
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "foundation/RegistryPort.h"
@@ -105,6 +106,33 @@ class WorkerSessionPort {
   virtual void EnterBackgroundMode() = 0;
 };
 
+// After its trims a worker watches what they did for a window. One worker measures at a time; a
+// worker that begins a release tells the measuring one, whose window then ends at once.
+class ReleaseMeasuringPort {
+ public:
+  virtual ~ReleaseMeasuringPort() = default;
+  // Ends the window of the worker measuring now, if any. Called holding the turn.
+  virtual void AnnounceRelease() = 0;
+  // Takes the one measuring place, waiting at most milliseconds for the worker measuring before
+  // this one to finish. False when it is not free by then or cannot be made.
+  virtual bool TakeMeasuringPlace(uint32_t milliseconds) = 0;
+  // Forgets the announcements made until now, this worker's own included. Called holding the
+  // turn, so none made by the next worker is lost.
+  virtual void ClearAnnouncements() = 0;
+  // Waits at most milliseconds; true when a release was announced meanwhile.
+  virtual bool WaitForAnnouncement(uint32_t milliseconds) = 0;
+  virtual void LeaveMeasuringPlace() = 0;
+};
+
+class ReleaseEventPort {
+ public:
+  virtual ~ReleaseEventPort() = default;
+  // One Application log entry per measured release, its figures as insertion strings, in order:
+  // Requested, Freed, Trimmed, Refused, AvailableBefore, AvailableAfter, Dropped, Regrown,
+  // Faults, HardFaults, Window.
+  virtual void ReportMeasuredRelease(std::span<const uint32_t> figures) = 0;
+};
+
 struct WorkerPorts {
   ProcessSnapshotPort& processes;
   MemoryReadingPort& memory;
@@ -116,4 +144,6 @@ struct WorkerPorts {
   ReleaseTurnPort& turn;
   WorkerSessionPort& session;
   RegistryPort& registry;  // LastRelease
+  ReleaseMeasuringPort& measuring;
+  ReleaseEventPort& events;
 };

@@ -196,14 +196,15 @@ def controls():
 
 
 def real_worker_record():
-    """The service releasing into the real worker leaves the worker's LastRelease record."""
-    if not os.path.exists(w.shipped("NimbelloDefrag")):
-        w.check(False, "the shipped build has NimbelloDefrag.exe")
+    """The service releasing into the real worker (the one an installer puts on this 64-bit
+    prefix) leaves the worker's LastRelease record."""
+    if not os.path.exists(w.installed_worker()):
+        w.check(False, "the build has %s" % w.installed_worker())
         return
     record = w.Registry(w.SETTINGS + r"\LastRelease")
     record.delete_key()
     os.replace(os.path.join(folder, "NimbelloDefrag.exe"), os.path.join(folder, "StandIn.exe"))
-    shutil.copy(w.shipped("NimbelloDefrag"), folder)
+    shutil.copy(w.installed_worker(), folder)
     settings.set("MemoryFree", "REG_DWORD", 1)
     w.wine("sc", "start", w.SERVICE_NAME, check_rc=True)
     control("wait", "running", "15000")

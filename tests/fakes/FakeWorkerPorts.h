@@ -1,6 +1,8 @@
 #pragma once
 // A fake machine for the release worker: a process list, available memory that rises by a
 // process's working set when it is trimmed, a clock that moves with every sleep and trim.
+#include <algorithm>
+#include <cstdint>
 #include <optional>
 #include <set>
 #include <vector>
@@ -16,12 +18,18 @@ class FakeWorkerMachine : public ProcessSnapshotPort,
                           public SystemMemoryPort,
                           public WorkerClockPort,
                           public ReleaseTurnPort,
-                          public WorkerSessionPort {
+                          public WorkerSessionPort,
+                          public ReleaseMeasuringPort,
+                          public ReleaseEventPort {
  public:
   static constexpr int64_t MB = 1024 * 1024;
 
   // Set-up.
   std::vector<ProcessRecord> before, after;  // the two snapshots
+  // Right after the trims and a window later; the second snapshot where not given.
+  std::optional<std::vector<ProcessRecord>> afterTrims, later;
+  bool measuringFree = true;
+  uint64_t announcedAfter = UINT64_MAX;  // ms into the window when a new release is announced
   int64_t available = 1000 * MB;
   bool memoryRises = true;
   std::set<uint32_t> unopenable;
@@ -42,10 +50,19 @@ class FakeWorkerMachine : public ProcessSnapshotPort,
   int snapshots = 0, fileCacheTrims = 0, flushes = 0, turnsEnded = 0, placesLeft = 0,
       backgrounds = 0;
   uint32_t handedOn = 0;
+  int announcements = 0, clears = 0, measuringLeft = 0;
+  std::vector<std::vector<uint32_t>> events;
   uint64_t now = 5000;
 
   std::optional<std::vector<ProcessRecord>> TakeSnapshot() override {
-    return ++snapshots == 1 ? before : after;
+    ++snapshots;
+    if (snapshots == 3 && afterTrims) {
+      return afterTrims;
+    }
+    if (snapshots == 4 && later) {
+      return later;
+    }
+    return snapshots == 1 ? before : after;
   }
   std::optional<int64_t> AvailableBytes() override { return available; }
   TrimResult TrimWorkingSet(uint32_t id, int64_t) override {
@@ -88,10 +105,21 @@ class FakeWorkerMachine : public ProcessSnapshotPort,
   uint32_t CurrentProcessId() override { return selfId; }
   std::optional<uint32_t> ForegroundProcessId() override { return foreground; }
   void EnterBackgroundMode() override { ++backgrounds; }
+  void AnnounceRelease() override { ++announcements; }
+  bool TakeMeasuringPlace(uint32_t) override { return measuringFree; }
+  void ClearAnnouncements() override { ++clears; }
+  bool WaitForAnnouncement(uint32_t milliseconds) override {
+    now += std::min<uint64_t>(milliseconds, announcedAfter);
+    return announcedAfter < milliseconds;
+  }
+  void LeaveMeasuringPlace() override { ++measuringLeft; }
+  void ReportMeasuredRelease(std::span<const uint32_t> figures) override {
+    events.emplace_back(figures.begin(), figures.end());
+  }
 
   FakeSystemInfo system;
   FakeRegistry registry;
   WorkerPorts Ports() {
-    return {*this, *this, system, *this, *this, *this, *this, *this, *this, registry};
+    return {*this, *this, system, *this, *this, *this, *this, *this, *this, registry, *this, *this};
   }
 };

@@ -3,13 +3,17 @@
     namespaces and revisions the Group Policy editor requires; every policy writes a setting of
     the main window's table with the kind and range the programs read, the same way to both
     registry views; every string and presentation it names exists in both languages;
-  - the winget manifest: its fields, and its hash against the built installer.
+  - the winget manifest: its fields, and its hash against the built installer;
+  - the two ZIPs: the same files flat, no x64 folder, the 32-bit programs and the worker of the
+    ZIP's bitness.
 Usage: admin_packages_check.py SOURCE_DIR PACKAGE_DIR (build/mingw-x86/package, after cpack).
 """
 import hashlib
 import os
 import re
+import struct
 import sys
+import zipfile
 import xml.etree.ElementTree as ET
 
 import yaml
@@ -178,9 +182,33 @@ def check_winget(source, package):
           "the default locale and its required fields")
 
 
+def machine(data):
+    """The PE header's machine: 0x14C i386, 0x8664 x86_64."""
+    at = struct.unpack_from("<I", data, 0x3C)[0]
+    return struct.unpack_from("<H", data, at + 4)[0] if data[at:at + 4] == b"PE\0\0" else None
+
+
+def check_zips(package):
+    names = {"README.txt", "Nimbello.chm", "NimbelloService.exe", "NimbelloTray.exe", "Nimbello.exe",
+             "NimbelloUpdate.exe", "NimbelloDefrag.exe"}
+    for bits, worker in (("64", 0x8664), ("32", 0x14C)):
+        path = os.path.join(package, "Nimbello-6.0.0.0-win%s.zip" % bits)
+        if not os.path.exists(path):
+            check(False, "no %s" % path)
+            continue
+        with zipfile.ZipFile(path) as z:
+            check(set(z.namelist()) == names, "win%s.zip holds %r" % (bits, sorted(z.namelist())))
+            for name in names & set(z.namelist()):
+                if name.endswith(".exe"):
+                    wanted = worker if name == "NimbelloDefrag.exe" else 0x14C
+                    found = machine(z.read(name))
+                    check(found == wanted, "win%s.zip: %s is for machine %r" % (bits, name, found))
+
+
 def main():
     source, package = sys.argv[1], sys.argv[2]
     check_policy_template(source)
+    check_zips(package)
     if not os.path.exists(os.path.join(package, "winget")):
         check(False, "no winget manifest in %s: run cpack in build/mingw-x86 first" % package)
     else:

@@ -8,6 +8,8 @@
 #include <set>
 
 #include "foundation/CustomRegistry.h"
+#include "foundation/LastRelease.h"
+#include "foundation/ReleaseHistory.h"
 #include "foundation/base/Text.h"
 #include "worker/ReleaseArgument.h"
 #include "worker/ReleasePlanner.h"
@@ -46,8 +48,15 @@ TEST(ReleaseArgument, SignAndDigitsThatFitOnly) {
 
 ProcessRecord Process(uint32_t id, std::u16string name, int64_t workingSetMB,
                       int32_t priority = 8) {
-  return {
-      id, 1, 1000 + id, 500, static_cast<uint64_t>(workingSetMB * MB), priority, std::move(name)};
+  ProcessRecord p;
+  p.id = id;
+  p.parentId = 1;
+  p.creationTime = 1000 + id;
+  p.processorTime = 500;
+  p.workingSet = static_cast<uint64_t>(workingSetMB * MB);
+  p.basePriority = priority;
+  p.name = std::move(name);
+  return p;
 }
 
 TEST(ReleasePlanner, IdleLargeOrdinaryProcessesLargestFirst) {
@@ -74,15 +83,19 @@ TEST(ReleasePlanner, IdleLargeOrdinaryProcessesLargestFirst) {
       {Process(208, u"NimbelloDefrag.exe", 20), -1},
       {Process(209, u"front.exe", 250), -1},
       {Process(211, u"dwmhelper.exe", 20), 2},
+      {Process(213, u"cycled.exe", 120), -1},
+      {Process(214, u"Spared.EXE", 120), -1},
   };
   std::vector<ProcessRecord> before, after;
   for (const auto& r : rows) {
     before.push_back(r.process);
     after.push_back(r.process);
   }
-  after[9].processorTime += 1;                     // busy.exe ran between the snapshots
-  after[13].creationTime += 1;                     // reborn.exe: same id, another process
-  after[15].parentId = 207;                        // the worker (208) was started by the tray
+  after[9].processorTime += 1;  // busy.exe ran between the snapshots
+  after[13].creationTime += 1;  // reborn.exe: same id, another process
+  after[15].parentId = 207;     // the worker (208) was started by the tray
+  before[18].cycleTime = 5000;  // cycled.exe ran for less than a clock tick
+  after[18].cycleTime = 5001;
   after.push_back(Process(212, u"new.exe", 900));  // not in the first snapshot
   std::vector<TrimTarget> expected(4);
   for (const auto& r : rows) {
@@ -90,9 +103,9 @@ TEST(ReleasePlanner, IdleLargeOrdinaryProcessesLargestFirst) {
       expected[r.rank] = {r.process.id, r.process.creationTime, r.process.workingSet};
     }
   }
-  EXPECT_EQ(PlanTrimming(before, after, {208, 209}), expected);
-  // The foreground process is left out only while it is in front.
-  EXPECT_EQ(PlanTrimming(before, after, {208, std::nullopt}).size(), 5u);
+  EXPECT_EQ(PlanTrimming(before, after, {208, 209, {u"spared.exe"}}), expected);
+  // The foreground process is left out only while it is in front, a spared one while spared.
+  EXPECT_EQ(PlanTrimming(before, after, {208, std::nullopt, {}}).size(), 6u);
 }
 
 TEST(ReleasePlanner, StopsAtTargetBeforeDeadline) {
@@ -283,3 +296,60 @@ TEST(ReleaseWorker, RecordsTrimmedAndRefused) {
 }
 
 }  // namespace
+
+// The window after a release, over two trimmed processes of 100 MB (ids 11 and 12): their working
+// sets right after the trims and a window later, matched by id and creation time. Regrowth counts
+// up to each one's own drop; 32-bit fault counters may wrap once; a new release cuts the window.
+TEST(ReleaseWorker, MeasuresWhatCameBackWithinTheWindow) {
+  struct Case {
+    const char* what;
+    std::function<void(std::vector<ProcessRecord>& trims, std::vector<ProcessRecord>& later)> set;
+    uint64_t announcedAfter;
+    std::vector<uint32_t> figures;  // dropped, regrown (MB), faults, hard faults, window (s)
+  };
+  const auto size = [](ProcessRecord& p, int64_t mb) { p.workingSet = mb * MB; };
+  // clang-format off
+  const Case cases[] = {
+      {"matching", [](auto&, auto&) {}, UINT64_MAX, {140, 30, 10, 3, 60}},
+      {"regrowth capped at the drop", [&](auto&, auto& l) { size(l[0], 150); },
+       UINT64_MAX, {140, 80, 10, 3, 60}},
+      {"grown meanwhile gave up nothing", [&](auto& t, auto& l) { size(t[1], 120); size(l[1], 130); },
+       UINT64_MAX, {80, 30, 10, 3, 60}},
+      {"reused id", [](auto&, auto& l) { l[1].creationTime += 1; }, UINT64_MAX, {80, 30, 10, 3, 60}},
+      {"exited", [](auto&, auto& l) { l.pop_back(); }, UINT64_MAX, {80, 30, 10, 3, 60}},
+      {"counters wrapped", [](auto& t, auto& l) {
+         t[0].pageFaults = 0xFFFF'FFF0u; l[0].pageFaults = 0x10; t[0].hardFaults = UINT32_MAX;
+         l[0].hardFaults = 1; }, UINT64_MAX, {140, 30, 0x20, 2, 60}},
+      {"window cut short", [](auto&, auto&) {}, 4200, {140, 30, 10, 3, 5}},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    FakeWorkerMachine m;
+    m.system.SetMemory(4096 * MB, 0);
+    m.before = {Process(11, u"a.exe", 100), Process(12, u"b.exe", 100)};
+    m.after = m.before;
+    std::vector<ProcessRecord> trims = m.before, later = m.before;
+    size(trims[0], 20);
+    size(trims[1], 40);
+    size(later[0], 50);
+    size(later[1], 40);
+    later[0].pageFaults = 10;
+    later[0].hardFaults = 3;
+    c.set(trims, later);
+    m.afterTrims = trims;
+    m.later = later;
+    m.announcedAfter = c.announcedAfter;
+    const std::u16string args[] = {u"400"};
+    RunReleaseWorker(args, m.Ports());
+    const auto record = ReadLastRelease(m.registry, m.UtcFileTime(), 4096 * MB);
+    ASSERT_TRUE(record) << c.what;
+    EXPECT_EQ(std::vector<uint32_t>({record->dropped, record->regrown, record->faults,
+                                     record->hardFaults, record->window}),
+              c.figures)
+        << c.what;
+    EXPECT_EQ(ReadReleaseHistory(m.registry, m.UtcFileTime(), 4096 * MB).size(), 1u) << c.what;
+    ASSERT_EQ(m.events.size(), 1u) << c.what;
+    EXPECT_EQ(m.events[0][6], record->dropped) << c.what;
+    EXPECT_EQ(m.measuringLeft, 1) << c.what;
+  }
+}

@@ -87,6 +87,10 @@ TEST(ProcessRecordLayout, AgreesWithTheWrittenOutRecord) {
         {l.processId, "UniqueProcessId"},
         {l.parentId, "InheritedFromUniqueProcessId"},
         {l.workingSet, "WorkingSetSize"},
+        {l.workingSetPrivateSize, "WorkingSetPrivateSize"},
+        {l.hardFaultCount, "HardFaultCount"},
+        {l.cycleTime, "CycleTime"},
+        {l.pageFaultCount, "PageFaultCount"},
         {l.fixedSize, "(end)"},
     };
     for (const auto& [offset, name] : fields) {
@@ -133,6 +137,10 @@ struct Answer {
     Set(at, "KernelTime", 12);
     Set(at, "BasePriority", 8);
     Set(at, "WorkingSetSize", workingSet);
+    Set(at, "WorkingSetPrivateSize", workingSet / 2);
+    Set(at, "CycleTime", 0x1'0000'0000ull + id);
+    Set(at, "PageFaultCount", 0xFFFF'0000u + id);
+    Set(at, "HardFaultCount", 7);
     Set(at, "ImageName.Length", name.size() * 2);
     Set(at, "ImageName.Buffer", name.empty() ? 0 : BaseOf(width) + at + fixed);
     for (size_t i = 0; i < name.size(); ++i) {
@@ -197,6 +205,10 @@ TEST(DecodeProcessRecords, WalksWhatTheAnswerHoldsAndNoFurther) {
         EXPECT_EQ(records[1].processorTime, 42);
         EXPECT_EQ(records[1].basePriority, 8);
         EXPECT_EQ(records[1].workingSet, 90u * 1024 * 1024);
+        EXPECT_EQ(records[1].privateWorkingSet, 45u * 1024 * 1024);
+        EXPECT_EQ(records[1].cycleTime, 0x1'0000'04D2u);
+        EXPECT_EQ(records[1].pageFaults, 0xFFFF'0000u + 1234);
+        EXPECT_EQ(records[1].hardFaults, 7u);
       }
       if (records.size() == 3) {
         // Above 4 GB in the 64-bit record: the size a WOW64 record cannot hold.

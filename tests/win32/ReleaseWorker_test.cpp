@@ -1,7 +1,9 @@
-// The real release worker NimbelloDefrag.exe (the shipped 32-bit build where there is one, under
-// WOW64): junk ends at once, a request ends within its deadline without a window and leaves
-// LastRelease behind, and one worker waits for the turn while the others hand their megabytes on.
-// Trimming does nothing under Wine, so these check the control flow, not the memory.
+// The real release worker NimbelloDefrag.exe, the x86_64 build that 64-bit Windows runs (this
+// tree's, whose window is a few seconds): junk ends at once, a request ends within its deadline
+// and its window without a window of its own and leaves LastRelease and its history behind, and
+// one worker waits for the turn while the others hand their megabytes on. The shipped 32-bit
+// worker under WOW64 does nothing. Trimming does nothing under Wine, so these check the control
+// flow and the plumbing of the figures, not the memory.
 #include <windows.h>
 #include <sddl.h>
 
@@ -9,6 +11,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
+#include <vector>
 #include <string>
 
 #include "foundation/Constants.h"
@@ -22,6 +26,7 @@
 namespace {
 
 using namespace std::chrono_literals;
+using Constants::MeasureWindowSeconds;
 
 const wchar_t* const LastReleasePath = L"Software\\VELTRA\\Nimbello\\LastRelease";
 
@@ -49,21 +54,7 @@ class ReleaseWorkerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     RegDeleteKeyExW(HKEY_LOCAL_MACHINE, LastReleasePath, KEY_WOW64_32KEY, 0);
-    static const std::wstring worker = Worker();
-    worker_ = worker;
-  }
-
-  // The shipped 32-bit worker where this machine can run it. A kernel without 32-bit support
-  // cannot start it at all: then the worker of this build, said so on the output.
-  static std::wstring Worker() {
-    const std::wstring file = Wide(Constants::ReleaseWorkerFile);
-    std::wstring worker = wine_test::ShippedProgram(file);
-    if (wine_test::Run(L"\"" + worker + L"\" probe", 10s) == -1) {
-      std::printf("note: %s does not start here; testing this build's worker\n",
-                  wine_test::Utf8(worker).c_str());
-      worker = wine_test::ProgramFolder() + file;
-    }
-    return worker;
+    worker_ = wine_test::ProgramFolder() + Wide(Constants::ReleaseWorkerFile);
   }
 
   PROCESS_INFORMATION Start(const std::wstring& arguments) {
@@ -126,6 +117,18 @@ class ReleaseWorkerTest : public ::testing::Test {
     return value;
   }
 
+  static std::vector<BYTE> RecordedBytes(const wchar_t* name) {
+    std::vector<BYTE> bytes(64 * 36);
+    DWORD size = static_cast<DWORD>(bytes.size()), type = REG_NONE;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, LastReleasePath, name,
+                     RRF_RT_REG_BINARY | 0x00020000 /* RRF_SUBKEY_WOW6432KEY */, &type,
+                     bytes.data(), &size) != ERROR_SUCCESS) {
+      return {};
+    }
+    bytes.resize(size);
+    return bytes;
+  }
+
   static uint64_t UtcNow() {
     FILETIME now{};
     GetSystemTimeAsFileTime(&now);
@@ -174,8 +177,23 @@ TEST_F(ReleaseWorkerTest, RequestEndsWithinDeadlineWithoutWindowAndRecords) {
   EXPECT_TRUE(HasWindow(GetCurrentProcessId()));
   DestroyWindow(own);
 
+  // One earlier measured release in the history: the run adds its own after it.
   const uint64_t before = UtcNow();
-  const Finished f = Wait(Start(L"1024"), std::chrono::milliseconds(WorkDeadlineMilliseconds) + 4s);
+  BYTE earlier[36] = {};
+  const uint64_t earlierTime = before - 600'000'000;
+  std::memcpy(earlier, &earlierTime, 8);
+  for (const int at : {8, 12, 36 - 4}) {  // Requested, Freed, Window
+    earlier[at] = 1;
+  }
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, LastReleasePath, 0, nullptr, 0,
+                            KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExW(key, L"History", 0, REG_BINARY, earlier, sizeof earlier);
+  RegCloseKey(key);
+
+  const Finished f = Wait(Start(L"1024"), std::chrono::milliseconds(WorkDeadlineMilliseconds) +
+                                              std::chrono::seconds(MeasureWindowSeconds) + 4s);
   EXPECT_TRUE(f.exitCode == Code(ReleaseExitCode::Reached) ||
               f.exitCode == Code(ReleaseExitCode::Partial))
       << f.exitCode;
@@ -189,19 +207,44 @@ TEST_F(ReleaseWorkerTest, RequestEndsWithinDeadlineWithoutWindowAndRecords) {
             static_cast<uint64_t>(f.elapsed.count()) + 100);
   const uint64_t time = Recorded(L"Time").value_or(0);
   EXPECT_TRUE(time >= before && time <= UtcNow()) << time;
-  // The shipped 32-bit worker under WOW64 reads no process records, so it trims nothing.
-  if (worker_ != wine_test::ProgramFolder() + Wide(Constants::ReleaseWorkerFile)) {
-    EXPECT_EQ(Recorded(L"Trimmed"), 0u);
-    EXPECT_EQ(Recorded(L"Refused"), 0u);
+  // Every measured value is there; Wine's trims free nothing, so Dropped may well be 0. The
+  // window ran to its end: nothing else released meanwhile.
+  for (const wchar_t* name :
+       {L"AvailableBefore", L"AvailableAfter", L"Dropped", L"Regrown", L"Faults", L"HardFaults"}) {
+    EXPECT_TRUE(Recorded(name)) << wine_test::Utf8(name);
   }
+  EXPECT_GT(Recorded(L"AvailableBefore").value_or(0), 0u);
+  EXPECT_LE(Recorded(L"Regrown").value_or(1), Recorded(L"Dropped").value_or(0));
+  EXPECT_EQ(Recorded(L"Window"), MeasureWindowSeconds);
+  EXPECT_GE(static_cast<uint64_t>(f.elapsed.count()), MeasureWindowSeconds * 1000u);
+  const auto history = RecordedBytes(L"History");
+  ASSERT_EQ(history.size(), 2 * sizeof earlier);
+  EXPECT_EQ(std::memcmp(history.data(), earlier, sizeof earlier), 0);
+  uint64_t latest = 0;
+  std::memcpy(&latest, history.data() + sizeof earlier, 8);
+  EXPECT_EQ(latest, time);
+}
+
+// The shipped 32-bit worker on this 64-bit prefix, as on 64-bit Windows: it ends at once with
+// its own code and leaves no record behind to start a cool-down.
+TEST_F(ReleaseWorkerTest, ShippedThirtyTwoBitWorkerUnderWow64DoesNothing) {
+  worker_ = wine_test::ShippedProgram(Wide(Constants::ReleaseWorkerFile));
+  if (worker_ == wine_test::ProgramFolder() + Wide(Constants::ReleaseWorkerFile) ||
+      wine_test::Run(L"\"" + worker_ + L"\" probe", 10s) == -1) {
+    GTEST_SKIP() << "no 32-bit worker runs here";
+  }
+  const Finished f = Wait(Start(L"1024"), 5s);
+  EXPECT_EQ(f.exitCode, Code(ReleaseExitCode::WrongBitness));
+  EXPECT_FALSE(Recorded(L"Requested"));
+  EXPECT_FALSE(Recorded(L"Time"));
 }
 
 // This tree's own worker, the x86_64 one in the x86_64 tree: what 64-bit Windows runs. It reads
 // the 64-bit records and trims the prefix's idle processes (Wine's trim calls succeed and free
 // nothing, so every planned process is tried) and counts the outcomes.
 TEST_F(ReleaseWorkerTest, NativeWorkerTrimsIdleProcessesAndRecordsTheOutcomes) {
-  worker_ = wine_test::ProgramFolder() + Wide(Constants::ReleaseWorkerFile);
-  const Finished f = Wait(Start(L"1024"), std::chrono::milliseconds(WorkDeadlineMilliseconds) + 4s);
+  const Finished f = Wait(Start(L"1024"), std::chrono::milliseconds(WorkDeadlineMilliseconds) +
+                                              std::chrono::seconds(MeasureWindowSeconds) + 4s);
   EXPECT_TRUE(f.exitCode == Code(ReleaseExitCode::Reached) ||
               f.exitCode == Code(ReleaseExitCode::Partial))
       << f.exitCode;
@@ -262,7 +305,8 @@ TEST_F(ReleaseWorkerTest, OneWaitsPastSquattersAndTheOthersHandOn) {
   }
   EXPECT_FALSE(Recorded(L"Requested"));
   ReleaseMutex(working);
-  const Finished f = Wait(waiting, std::chrono::milliseconds(WorkDeadlineMilliseconds) + 4s);
+  const Finished f = Wait(waiting, std::chrono::milliseconds(WorkDeadlineMilliseconds) +
+                                       std::chrono::seconds(MeasureWindowSeconds) + 4s);
   EXPECT_TRUE(f.exitCode == Code(ReleaseExitCode::Reached) ||
               f.exitCode == Code(ReleaseExitCode::Partial))
       << f.exitCode;

@@ -18,11 +18,14 @@
 #include "worker/win32/Win32PerformanceMemory.h"
 #include "worker/win32/Win32Privileges.h"
 #include "worker/win32/Win32ProcessSnapshot.h"
+#include "worker/win32/Win32ReleaseEvent.h"
+#include "worker/win32/Win32ReleaseMeasuring.h"
 #include "worker/win32/Win32ReleaseTurn.h"
 #include "worker/win32/Win32SystemMemory.h"
 #include "worker/win32/Win32Trimmer.h"
 #include "worker/win32/Win32WorkerClock.h"
 #include "worker/win32/Win32WorkerSession.h"
+#include "worker/win32/Win32Wow64.h"
 
 namespace {
 
@@ -49,8 +52,10 @@ ReleaseExitCode Run() {
   Win32ReleaseTurn turn;
   Win32WorkerSession session;
   Win32Registry registry;
+  Win32ReleaseMeasuring measuring;
+  Win32ReleaseEvent events;
   return RunReleaseWorker(arguments, {processes, memory, system, trimmer, privileges, systemMemory,
-                                      clock, turn, session, registry});
+                                      clock, turn, session, registry, measuring, events});
 }
 
 }  // namespace
@@ -65,6 +70,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
       arguments.size() == 1 && arguments[0] == ForegroundSwitch) {
     return static_cast<int>(
         guarded_or(uint32_t{0}, [] { return SessionForegroundProcessId().value_or(0); }));
+  }
+  // A 32-bit worker on 64-bit Windows sees no process and no memory list it can trust: it would
+  // trim nothing and start a cool-down for nothing. It leaves every record as it is.
+  if (RunsUnderWow64()) {
+    return static_cast<int>(ReleaseExitCode::WrongBitness);
   }
   return static_cast<int>(guarded_or(ReleaseExitCode::Partial, Run));
 }

@@ -1,65 +1,17 @@
 #include "worker/win32/Win32ReleaseTurn.h"
 
-#include <aclapi.h>
-#include <sddl.h>
-
 #include <algorithm>
 #include <climits>
 #include <optional>
 #include <string>
 
-#include "foundation/Constants.h"
-#include "foundation/base/win32/WideText.h"
-#include "worker/ReleaseTurnOwner.h"
+#include "worker/win32/Win32WorkerObjects.h"
 
 namespace {
-
-// Only administrators (SYSTEM among them) reach the global objects, and they own them: a user's
-// object of the same name is never taken for one of ours.
-constexpr wchar_t GlobalSecurity[] = L"O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)";
 
 // A user who holds one name of the turn moves it to the next; holding all of them stops the
 // privileged workers from running, never makes them wait long or run side by side.
 constexpr int NameCandidates = 4;
-
-bool RunsAsAdministrator() {
-  BYTE sid[SECURITY_MAX_SID_SIZE];
-  DWORD size = sizeof(sid);
-  BOOL member = FALSE;
-  return CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &size) &&
-         CheckTokenMembership(nullptr, sid, &member) && member;
-}
-
-std::optional<std::u16string> OwnerOf(HANDLE object) {
-  PSID owner = nullptr;
-  UniqueLocalMemory descriptor;
-  if (GetSecurityInfo(object, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
-                      nullptr, nullptr,
-                      reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.put())) != ERROR_SUCCESS ||
-      owner == nullptr) {
-    return std::nullopt;
-  }
-  UniqueLocalMemory text;
-  if (!ConvertSidToStringSidW(owner, reinterpret_cast<LPWSTR*>(text.put()))) {
-    return std::nullopt;
-  }
-  return FromWide(static_cast<const wchar_t*>(text.get()));
-}
-
-// An object made anew, or an existing one whose owner is the turn's. Nothing for an object of
-// another kind or owner under the name, or one that refuses us.
-template <class Make>
-UniqueKernelHandle MakeOrOpen(Make make, SECURITY_ATTRIBUTES* attributes) {
-  SetLastError(ERROR_SUCCESS);
-  UniqueKernelHandle object(make(attributes));
-  if (object && attributes != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
-    const std::optional<std::u16string> owner = OwnerOf(object.get());
-    if (!IsTurnOwner(owner ? std::optional<std::u16string_view>(*owner) : std::nullopt)) {
-      object.reset();
-    }
-  }
-  return object;
-}
 
 }  // namespace
 
@@ -68,19 +20,12 @@ bool Win32ReleaseTurn::Join() {
     return true;
   }
   const bool global = RunsAsAdministrator();
-  UniqueLocalMemory descriptor;
-  SECURITY_ATTRIBUTES attributes{sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
-  if (global) {
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
-            GlobalSecurity, SDDL_REVISION_1,
-            reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.put()), nullptr)) {
-      return false;
-    }
-    attributes.lpSecurityDescriptor = descriptor.get();
+  WorkerObjectSecurity security(global);
+  if (!security.ready()) {
+    return false;
   }
-  SECURITY_ATTRIBUTES* const checked = global ? &attributes : nullptr;
-  const std::wstring name = Wide(Constants::ReleaseWorkerMutex);
-  const std::wstring base = global ? name : L"Local\\" + name.substr(name.find(L'\\') + 1);
+  SECURITY_ATTRIBUTES* const checked = security.attributes();
+  const std::wstring base = WorkerObjectBase(global);
   for (int candidate = 0; candidate < NameCandidates; ++candidate) {
     const std::wstring stem = candidate == 0 ? base : base + L"." + std::to_wstring(candidate);
     working_ = MakeOrOpen(
