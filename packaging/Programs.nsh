@@ -1,6 +1,8 @@
 ; The product's running programs: closing them so that their files can be replaced or removed, and
 ; starting the applet again for the users who had it running.
 
+!include x64.nsh
+
 !define PROCESS_QUERY_INFORMATION 0x0400
 !define PROCESS_QUERY_LIMITED_INFORMATION 0x1000
 !define TOKEN_DUPLICATE 0x0002
@@ -84,7 +86,13 @@ FunctionEnd
 Function ${UN}NimbelloEndProgram
   Exch $1
   Push $0
-  nsExec::Exec /TIMEOUT=15000 '"$SYSDIR\taskkill.exe" /F /IM $1'
+  ; The 64-bit taskkill where there is one: it sees the x86_64 release worker, which measures its
+  ; release for a minute after its work.
+  ${If} ${IsWow64}
+    nsExec::Exec /TIMEOUT=15000 '"$WINDIR\sysnative\taskkill.exe" /F /IM $1'
+  ${Else}
+    nsExec::Exec /TIMEOUT=15000 '"$SYSDIR\taskkill.exe" /F /IM $1'
+  ${EndIf}
   Pop $0
   Pop $0
   Pop $1

@@ -50,7 +50,7 @@ class FakeWorkerMachine : public ProcessSnapshotPort,
   int snapshots = 0, fileCacheTrims = 0, flushes = 0, turnsEnded = 0, placesLeft = 0,
       backgrounds = 0;
   uint32_t handedOn = 0;
-  int announcements = 0, clears = 0, measuringLeft = 0;
+  int measuringLeft = 0;
   std::vector<std::vector<uint32_t>> events;
   uint64_t now = 5000;
 
@@ -105,9 +105,9 @@ class FakeWorkerMachine : public ProcessSnapshotPort,
   uint32_t CurrentProcessId() override { return selfId; }
   std::optional<uint32_t> ForegroundProcessId() override { return foreground; }
   void EnterBackgroundMode() override { ++backgrounds; }
-  void AnnounceRelease() override { ++announcements; }
+  void AnnounceRelease() override {}
   bool TakeMeasuringPlace(uint32_t) override { return measuringFree; }
-  void ClearAnnouncements() override { ++clears; }
+  void ClearAnnouncements() override {}
   bool WaitForAnnouncement(uint32_t milliseconds) override {
     now += std::min<uint64_t>(milliseconds, announcedAfter);
     return announcedAfter < milliseconds;

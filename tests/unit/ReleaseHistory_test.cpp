@@ -6,6 +6,7 @@
 
 #include "foundation/Constants.h"
 #include "foundation/base/LittleEndian.h"
+#include "foundation/base/Text.h"
 #include "tests/fakes/FakeRegistry.h"
 
 namespace {
@@ -47,12 +48,8 @@ TEST(ReleaseHistory, KeepsOnlyWhatAWorkerCanHaveWritten) {
     r[field] = value;
     return r;
   };
-  Bytes cut = Records({good}, HistoryWidths), tooMany;
+  Bytes cut = Records({good}, HistoryWidths);
   cut.pop_back();
-  for (uint64_t i = 0; i < 33; ++i) {
-    const Bytes one = Records({with(0, Now - 100 + i)}, HistoryWidths);
-    tooMany.insert(tooMany.end(), one.begin(), one.end());
-  }
   const auto H = [&](std::initializer_list<std::vector<uint64_t>> r) {
     return Records(r, HistoryWidths);
   };
@@ -60,7 +57,6 @@ TEST(ReleaseHistory, KeepsOnlyWhatAWorkerCanHaveWritten) {
       {"two good ones", RegType::Binary, H({good, with(0, Now)}), 2},
       {"another type", RegType::Dword, H({good}), 0},
       {"a cut record", RegType::Binary, cut, 0},
-      {"more than 32", RegType::Binary, tooMany, 0},
       {"in the future", RegType::Binary, H({good, with(0, Now + 1)}), 1},
       {"not after the one before", RegType::Binary, H({good, good}), 1},
       {"nothing asked", RegType::Binary, H({with(1, 0)}), 0},
@@ -74,7 +70,7 @@ TEST(ReleaseHistory, KeepsOnlyWhatAWorkerCanHaveWritten) {
     Put(r, Constants::LastReleaseHistory, type, bytes);
     EXPECT_EQ(ReadReleaseHistory(r, Now, Total).size(), kept) << what;
   }
-  // Appending past capacity lets the oldest go.
+  // Appending past capacity lets the oldest go; a value holding more than a worker keeps is none.
   FakeRegistry r;
   for (uint64_t i = 1; i <= 40; ++i) {
     AppendReleaseHistory(r, {400, 300, 0, Now - 100 + i, 0, 0, 0, 0, 2, 1, 0, 0, 60}, Now, Total);
@@ -82,25 +78,26 @@ TEST(ReleaseHistory, KeepsOnlyWhatAWorkerCanHaveWritten) {
   const auto kept = ReadReleaseHistory(r, Now, Total);
   ASSERT_EQ(kept.size(), HistoryCapacity);
   EXPECT_EQ(kept.front().time, Now - 100 + 9);
+  Bytes more = r.Find(Constants::SettingsRoot, Constants::LastReleaseKey, u"History")->data;
+  more.insert(more.end(), more.begin(), more.begin() + HistoryRecordBytes);
+  Put(r, Constants::LastReleaseHistory, RegType::Binary, more);
+  EXPECT_TRUE(ReadReleaseHistory(r, Now, Total).empty());
 }
 
 // The last record's measured values read as written, or all as 0 ("not measured yet") when one
 // is beyond what a worker measures.
 TEST(LastRelease, MeasuredValuesAllOrNone) {
-  const LastRelease w{400, 300, 100, Now - 1, 2, 0, 1000, 1300, 200, 50, 900, 40, 60};
-  for (const auto& [name, value] : {std::pair<std::u16string_view, uint32_t>{u"", 0},
-                                    {Constants::LastReleaseRegrown, 201},
-                                    {Constants::LastReleaseWindow, 61},
-                                    {Constants::LastReleaseDropped, 4097}}) {
+  using namespace Constants;
+  for (const auto& [name, value] : {std::pair{LastReleaseFaults, 9u},
+                                    {LastReleaseRegrown, 201u},
+                                    {LastReleaseWindow, 61u},
+                                    {LastReleaseDropped, 4097u}}) {
     FakeRegistry r;
-    RecordLastRelease(r, w);
-    if (!name.empty()) {
-      Put(r, name, RegType::Dword, Records({{value}}, {4}));
-    }
+    RecordLastRelease(r, {400, 300, 100, Now - 1, 2, 0, 1000, 1300, 200, 50, 900, 40, 60});
+    Put(r, name, RegType::Dword, Records({{value}}, {4}));
     const auto read = ReadLastRelease(r, Now, Total);
     ASSERT_TRUE(read);
-    EXPECT_EQ(read->regrown, name.empty() ? 50u : 0u);
-    EXPECT_EQ(read->window, name.empty() ? 60u : 0u);
+    EXPECT_EQ(read->window, name == LastReleaseFaults ? 60u : 0u) << ToUtf8(name);
   }
 }
 

@@ -217,11 +217,14 @@ TEST_F(ReleaseWorkerTest, RequestEndsWithinDeadlineWithoutWindowAndRecords) {
   EXPECT_LE(Recorded(L"Regrown").value_or(1), Recorded(L"Dropped").value_or(0));
   EXPECT_EQ(Recorded(L"Window"), MeasureWindowSeconds);
   EXPECT_GE(static_cast<uint64_t>(f.elapsed.count()), MeasureWindowSeconds * 1000u);
-  const auto history = RecordedBytes(L"History");
-  ASSERT_EQ(history.size(), 2 * sizeof earlier);
-  EXPECT_EQ(std::memcmp(history.data(), earlier, sizeof earlier), 0);
+  BYTE history[3 * sizeof earlier] = {};
+  DWORD size = sizeof history;
+  RegGetValueW(HKEY_LOCAL_MACHINE, LastReleasePath, L"History",
+               RRF_RT_REG_BINARY | 0x00020000 /* RRF_SUBKEY_WOW6432KEY */, nullptr, history, &size);
+  ASSERT_EQ(size, 2 * sizeof earlier);
+  EXPECT_EQ(std::memcmp(history, earlier, sizeof earlier), 0);
   uint64_t latest = 0;
-  std::memcpy(&latest, history.data() + sizeof earlier, 8);
+  std::memcpy(&latest, history + sizeof earlier, 8);
   EXPECT_EQ(latest, time);
 }
 
