@@ -16,7 +16,7 @@ import winharness as w
 settings = w.Registry()
 last_release = w.Registry(w.SETTINGS + r"\LastRelease")
 FULL_CLASS = "NimbelloStandardUserFull"
-with open(os.path.join(w.SOURCE, "mainwindow", "win32", "MainFormIds.h")) as _f:
+with open(os.path.join(w.SOURCE, "mainwindow", "MainFormIds.h")) as _f:
     IDS = {m[0]: m[1] for m in re.findall(r"#define (IDC_\w+) (\d+)", _f.read())}
 rights = []  # the StandardUser in force, put back by clean()
 
