@@ -1,6 +1,7 @@
 #pragma once
 // User-visible texts from the language file chosen by the setting "Language". Nothing is cached:
 // every call reads the setting, loads the resource and parses it anew.
+#include <initializer_list>
 #include <span>
 #include <string>
 #include <string_view>
@@ -42,3 +43,8 @@ std::u16string GetCaption(const CustomRegistry& settings, ResourcePort& resource
 // Applies every entry of the window's section to the window and its components.
 void ApplyCaptions(const CustomRegistry& settings, ResourcePort& resources,
                    CaptionedWindow& window);
+
+// %1 to %9 replaced by the arguments in order; a number without an argument, and "%" before
+// anything else, stay as they are.
+std::u16string FormatCaption(std::u16string_view pattern,
+                             std::initializer_list<std::u16string_view> arguments);

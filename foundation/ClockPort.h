@@ -32,6 +32,8 @@ class ClockPort {
   virtual uint64_t TickCount64() = 0;
 
   virtual LocalDateTime LocalNow() = 0;
+  // Now as a FILETIME in UTC, the form of the release worker's record times.
+  virtual uint64_t UtcFileTime() = 0;
 
   // GetDateFormatW with DATE_SHORTDATE and GetTimeFormatW with the long time format, in the
   // process's locale.

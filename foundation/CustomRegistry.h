@@ -39,6 +39,8 @@ class CustomRegistry {
   // REG_QWORD of exactly 8, else nothing.
   std::optional<uint64_t> ReadExactNumber(RegistryRoot root, std::u16string_view path,
                                           std::u16string_view name, uint32_t type) const;
+  // The registry underneath, for the records that are not settings (LastRelease).
+  RegistryPort& Port() const { return port_; }
   // A boolean: as an integer, true when not 0.
   bool ReadSettingBool(RegistryRoot root, std::u16string_view path, std::u16string_view name,
                        bool fallback) const;

@@ -3,24 +3,6 @@
 #include "foundation/ReleaseRequest.h"
 #include "foundation/base/Text.h"
 
-std::u16string FormatCaption(std::u16string_view pattern,
-                             std::initializer_list<std::u16string_view> arguments) {
-  std::u16string text;
-  for (size_t i = 0; i < pattern.size(); ++i) {
-    const char16_t c = pattern[i];
-    if (c == u'%' && i + 1 < pattern.size() && pattern[i + 1] >= u'1' && pattern[i + 1] <= u'9') {
-      const auto n = static_cast<size_t>(pattern[i + 1] - u'1');
-      if (n < arguments.size()) {
-        text += *(arguments.begin() + n);
-        ++i;
-        continue;
-      }
-    }
-    text.push_back(c);
-  }
-  return text;
-}
-
 std::u16string MegabytesText(int64_t bytes) {
   return DecimalText(BytesToMegabytes(bytes));
 }

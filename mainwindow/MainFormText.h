@@ -2,19 +2,14 @@
 // The texts of the main window that hold figures: patterns from the language file with %1, %2,
 // ... standing for the figures, and the figures themselves as this window shows them.
 #include <cstdint>
-#include <initializer_list>
 #include <string>
 #include <string_view>
 
+#include "foundation/Captions.h"
 #include "mainwindow/MainSettings.h"
 
 // The language file's section of the main window; its keys are the window's component names.
 inline constexpr std::u16string_view MainFormSection = u"NBMainForm";
-
-// %1 to %9 replaced by the arguments in order; a number without an argument, and "%" before
-// anything else, stay as they are.
-std::u16string FormatCaption(std::u16string_view pattern,
-                             std::initializer_list<std::u16string_view> arguments);
 
 // Rounded megabytes of a byte count, digits only.
 std::u16string MegabytesText(int64_t bytes);

@@ -1,19 +1,26 @@
 #include "mainwindow/NimbelloMainForm.h"
 
+#include "foundation/Constants.h"
 #include "foundation/LastRelease.h"
+#include "foundation/ReleaseHistory.h"
 #include "foundation/RAM.h"
 #include "foundation/ReleaseRequest.h"
+#include "foundation/Shell.h"
 #include "foundation/WindowsVersion.h"
 #include "foundation/base/Guard.h"
 #include "foundation/base/Text.h"
 #include "mainwindow/MainFormIds.h"
 #include "mainwindow/MainFormText.h"
+#include "mainwindow/ReleaseView.h"
 
 namespace {
 
 // The large graph's pictures and the preview's, in pixels before the control stretches them.
 constexpr int32_t GraphSide = 64;
 constexpr int32_t PreviewSide = 16;
+// The history's picture: three pixels per kept release.
+constexpr int32_t HistoryWidth = 3 * static_cast<int32_t>(HistoryCapacity);
+constexpr int32_t HistoryHeight = 32;
 
 struct ComponentEntry {
   std::u16string_view name;
@@ -33,6 +40,7 @@ constexpr ComponentEntry FormComponents[] = {
     {u"ServiceLabel", IDC_SERVICELABEL, ComponentKind::Label},
     {u"AppletLabel", IDC_APPLETLABEL, ComponentKind::Label},
     {u"FullScreenLabel", IDC_FULLSCREENLABEL, ComponentKind::Label},
+    {u"HistoryLabel", IDC_HISTORYLABEL, ComponentKind::Label},
     {u"SettingsGroup", IDC_SETTINGSGROUP, ComponentKind::Label},
     {u"MaintainLabel", IDC_MAINTAINLABEL, ComponentKind::Label},
     {u"FreeLabel", IDC_FREELABEL, ComponentKind::Label},
@@ -60,6 +68,11 @@ constexpr std::pair<std::u16string_view, std::u16string_view> TextKeys[] = {
     {u"FreeHint", u"Each release asks for %1 MB"},
     {u"NoRelease", u"No release yet"},
     {u"LastReleaseText", u"%1: %3 of %2 MB freed in %4 ms, %5 trimmed, %6 refused"},
+    {u"MeasuredText", u"; %1 MB came back within a minute (%2 faults, %3 from disk)"},
+    {u"NotMeasuredText", u"; not measured yet"},
+    {u"SparedText", u"Spared: %1"},
+    {u"NoneSpared", u"Spared: none"},
+    {u"WorkerMismatch", u"The release worker is 32-bit; this Windows needs the 64-bit one."},
     {u"ServiceRunning", u"Running"},
     {u"ServicePaused", u"Paused"},
     {u"ServiceStopped", u"Stopped"},
@@ -348,6 +361,7 @@ void TNBMainForm::Show(int control, const std::u16string& text) {
 void TNBMainForm::MainTimerTimer() {
   ShowMemory();
   ShowLastRelease();
+  ShowHistory();
   ShowStatus();
 }
 
@@ -388,10 +402,24 @@ void TNBMainForm::ShowLastRelease() {
     return;
   }
   Show(IDC_LASTRELEASEVALUE,
-       FormatCaption(Text(u"LastReleaseText"),
-                     {when, DecimalText(last->requested), DecimalText(last->freed),
-                      DecimalText(last->milliseconds), DecimalText(last->trimmed),
-                      DecimalText(last->refused)}));
+       LastReleaseText([this](std::u16string_view key) { return Text(key); }, when, *last));
+}
+
+void TNBMainForm::ShowHistory() {
+  const std::vector<MeasuredRelease> history =
+      ReadReleaseHistory(ports_.registry, host_.CurrentFileTime(), totalBytes_);
+  const auto color = [&](SettingId id) {
+    const std::optional<uint32_t> value = ColorFromName(stored_.Text(id));
+    return value ? std::optional(DrawingColor(*value, ports_.colors)) : std::nullopt;
+  };
+  const auto background = color(SettingId::BackgroundColor);
+  const auto grid = color(SettingId::GridColor);
+  const auto bar = color(SettingId::BarColor);
+  history_.reset();
+  if (background && grid && bar) {
+    history_ = DrawHistory(history, HistoryWidth, HistoryHeight, *background, *bar, *grid);
+  }
+  host_.Repaint(IDC_HISTORY);
 }
 
 void TNBMainForm::ShowStatus() {
@@ -425,6 +453,19 @@ void TNBMainForm::ShowStatus() {
   for (const auto& [control, key] : lines) {
     Show(control, Text(key));
   }
+  // The worker's line: a 32-bit worker on 64-bit Windows trims nothing and records nothing, which
+  // matters more than what it spares.
+  // A worker that cannot be looked at says nothing.
+  const bool wrongWorker = guarded_or(false, [&] {
+    return host_.IsWindows64Bit() && PortableExecutableMachine(host_.ReadFileHead(
+                                         ProgramFile(ports_.launcher, Constants::ReleaseWorkerFile),
+                                         WorkerHeadBytes)) == ImageMachine::I386;
+  });
+  const std::vector<std::u16string> spared =
+      ReadSparedPrograms(ports_.registry, host_.CurrentFileTime());
+  Show(IDC_WORKERVALUE,
+       wrongWorker ? Text(u"WorkerMismatch")
+                   : SparedText([this](std::u16string_view key) { return Text(key); }, spared));
 }
 
 void TNBMainForm::ColorButtonClick(SettingId id) {
@@ -483,6 +524,9 @@ bool TNBMainForm::ApplyClick() {
 }
 
 const IconPicture* TNBMainForm::Picture(int control) const {
+  if (control == IDC_HISTORY) {
+    return history_ ? &*history_ : nullptr;
+  }
   for (const GraphView& view : graphs_) {
     if (view.control == control && view.picture) {
       return &*view.picture;

@@ -4,6 +4,7 @@
 // what Apply checks, writes and names as refused. mainwindow/win32 gives it a dialog whose
 // procedure forwards each message here; the controls are named by their template identifiers.
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -60,6 +61,10 @@ class MainFormHost {
   // FILETIME (UTC) now, and one as the user's local date and time (empty when it has none).
   virtual uint64_t CurrentFileTime() = 0;
   virtual std::u16string LocalDateTimeText(uint64_t fileTime) = 0;
+  // Whether Windows itself is 64-bit, and up to `bytes` first bytes of a file (none when it
+  // cannot be read), for the release worker's bitness.
+  virtual bool IsWindows64Bit() = 0;
+  virtual std::vector<std::byte> ReadFileHead(std::u16string_view path, size_t bytes) = 0;
 };
 
 struct MainFormPorts {
@@ -116,6 +121,7 @@ class TNBMainForm final : public CaptionedWindow {
   void ShowMemory();
   void ShowLastRelease();
   void ShowStatus();
+  void ShowHistory();
   void UpdateControls();
   void Show(int control, const std::u16string& text);
   std::u16string SettingName(SettingId id);
@@ -136,6 +142,8 @@ class TNBMainForm final : public CaptionedWindow {
   int64_t totalBytes_ = 0;
   // The large graph in the stored colours, the preview in the colours being chosen.
   std::array<GraphView, 2> graphs_;
+  // The measured releases, in the graph's colours; none when they are no colours.
+  std::optional<IconPicture> history_;
   std::vector<std::unique_ptr<CaptionedComponent>> owned_;
   std::vector<CaptionedComponent*> components_;
 };

@@ -2,11 +2,14 @@
 """Runs the programs under Wine on a virtual desktop with a taskbar and says what happens.
 
 Installs and starts the service, starts the applet, frees memory three ways ("/freemem", the hot
-key's message, the menu's "Free memory now"), and prints the settings it wrote, the service's
-state, every release worker start with its argument and the worker's LastRelease record. Writes
+key's message, the menu's "Free memory now"), each after the 30 s cool-down so that each has its
+own record, and once more at once to show the cool-down's answer. Prints the settings it wrote,
+the service's state, every release worker start with its argument, each path's LastRelease record
+and the balloon the applet showed for it. Writes
 screenshots and an animated picture of the live icon to <x64 tree>/demo/, then ends everything
 it started and removes the service again. scripts/demo.sh builds the trees first."""
 import os
+import re
 import subprocess
 import sys
 import threading
@@ -40,7 +43,37 @@ def worker_starts(seconds):
     return list(seen.values())
 
 
-def show_release(what, action):
+def record_time():
+    """LastRelease's Time (FILETIME), read through an export: reg query cannot show a QWORD."""
+    path = os.path.join(OUT, "last-release.reg")
+    w.wine("reg", "export", record.key, w.win_path(path), "/reg:32", "/y", timeout=60)
+    try:
+        with open(path, "rb") as f:
+            text = f.read().decode("utf-16", errors="replace")
+    except FileNotFoundError:
+        return None
+    m = re.search(r'"Time"=hex\(b\):([0-9a-f,\s\\]+)', text)
+    if not m:
+        return None
+    data = bytes(int(b, 16) for b in re.findall(r"[0-9a-f]{2}", m.group(1)))
+    return int.from_bytes(data[:8], "little")
+
+
+def balloons():
+    rc, out = w.probe.run("balloon")
+    return [line.strip() for line in out.splitlines()] if rc == 0 else []
+
+
+def show_release(what, action, cooled=True):
+    """Runs one release path and prints its worker starts, its own record (waited for up to the
+    applet's 40 s) and the balloon. With cooled, it first waits out the last record's cool-down, as
+    a user trying each path would."""
+    before = record_time()
+    if cooled and before:
+        left = 31 - (time.time() + 11644473600 - before / 10**7)
+        if left > 0:
+            print("(waiting %.0f s for the cool-down of the last release)" % left)
+            time.sleep(left)
     # The processes are watched while the action runs: "/freemem" waits for its workers.
     result = []
     watcher = threading.Thread(target=lambda: result.extend(worker_starts(6)))
@@ -49,12 +82,16 @@ def show_release(what, action):
     watcher.join()
     starts = result
     print("%s: %d worker start(s): %s" % (what, len(starts), ", ".join(starts) or "none seen"))
-    values = {n: record.dword(n) for n in ("Requested", "Freed", "Milliseconds")}
-    if values["Requested"] is not None:
-        print("  LastRelease: requested %s MB, freed %s MB, in %s ms" % (
-            values["Requested"], values["Freed"], values["Milliseconds"]))
-    else:
-        print("  LastRelease: no record yet")
+    if cooled:
+        if not w.wait_until(lambda: record_time() not in (None, before), 34, 1):
+            print("  LastRelease: no record of its own within 40 s")
+            return
+        values = {n: record.dword(n) for n in ("Requested", "Freed", "Milliseconds", "Trimmed",
+                                                "Refused")}
+        print("  LastRelease (its own): requested %s MB, freed %s MB, in %s ms, %s trimmed, "
+              "%s refused" % tuple(values[n] for n in values))
+    shown = w.wait_until(balloons, 8, 0.3)
+    print("  balloon: %s" % (" | ".join(shown) if shown else "none seen"))
 
 
 def icon_animation(frames=20):
@@ -134,6 +171,7 @@ def main():
         if w.probe.run("menu-key", "f")[0] != 0:
             print("(the menu did not open)")
     show_release("menu", menu)
+    show_release("hot key again at once", lambda: w.probe.run("hotkey", "1"), cooled=False)
 
     step("pictures")
     shot = w.screenshot(os.path.join(OUT, "desktop.png"))

@@ -5,6 +5,7 @@
 #include "foundation/ReleaseRequest.h"
 #include "foundation/Shell.h"
 #include "foundation/base/Text.h"
+#include "tray/ReleaseBalloon.h"
 #include "tray/UpdateCheck.h"
 
 std::optional<uint32_t> PriorityClassForCode(int32_t code) {
@@ -93,7 +94,13 @@ void TNBTrayForm::TrayIconDblClick() {
 }
 
 void TNBTrayForm::FreeMemPopupClick() {
-  guarded([&] { MemoryFreeNow(ports_.settings, ports_.system, ports_.launcher); });
+  guarded([&] {
+    if (monitor_) {
+      FreeMemoryForUser(*monitor_, ports_.launcher, monitor_state_);
+    } else {
+      MemoryFreeNow(ports_.settings, ports_.system, ports_.launcher);
+    }
+  });
 }
 
 void TNBTrayForm::HotKey() {
@@ -130,6 +137,12 @@ void TNBTrayForm::MainTimerTimer() {
 }
 
 void TNBTrayForm::TrayIconBalloonClick() {
+  // A release's balloon leads to the main window, which shows the whole record; only the update
+  // notice starts the updater.
+  if (monitor_state_.balloon == TrayBalloon::Release) {
+    OpenPopupClick();
+    return;
+  }
   guarded([&] { ::TrayIconBalloonClick(ports_.launcher); });
 }
 

@@ -32,16 +32,27 @@ StartupSwitch ClassifyStartupArgument(std::u16string_view firstArgument) {
   return StartupSwitch::None;
 }
 
-bool PrepareStartup(std::u16string_view firstArgument, const CustomRegistry& settings,
-                    SystemInfoPort& system, LauncherPort& launcher, DesktopWindowsPort& desktop) {
+StartupPlan PrepareStartup(std::u16string_view firstArgument, const CustomRegistry& settings,
+                           SystemInfoPort& system, LauncherPort& launcher,
+                           DesktopWindowsPort& desktop) {
   const StartupSwitch given = ClassifyStartupArgument(firstArgument);
   if (given == StartupSwitch::FreeMem) {
-    // Reports nothing and never stops start-up, whatever happens inside.
-    MemoryFreeNow(settings, system, launcher);
+    // Whatever happens inside, memory is freed once and start-up goes on.
+    const auto running = guarded_or(std::optional<DesktopWindowsPort::WindowId>(), [&] {
+      return desktop.FindTopLevelWindow(Constants::TrayFormClass);
+    });
+    if (!running) {
+      return StartupPlan::RunAndFreeMemory;
+    }
+    if (!guarded_or(false, [&] { return desktop.PostFreeMemory(*running); })) {
+      MemoryFreeNow(settings, system, launcher);
+    }
+    return StartupPlan::End;
   }
   if (given == StartupSwitch::Start && !ReadSettingBool(settings, SettingId::LoadNimbello)) {
-    return false;
+    return StartupPlan::End;
   }
   // The running applet is left alone: not restored, not brought forward, sent nothing.
-  return !FindRunningInstance(desktop, Constants::TrayFormClass, false);
+  return FindRunningInstance(desktop, Constants::TrayFormClass, false) ? StartupPlan::End
+                                                                       : StartupPlan::Run;
 }

@@ -19,6 +19,9 @@ class DesktopWindowsPort {
   virtual std::optional<WindowId> FindTopLevelWindow(std::u16string_view className) = 0;
   virtual void RestoreWindow(WindowId window) = 0;        // ShowWindow(SW_RESTORE)
   virtual void SetForegroundWindow(WindowId window) = 0;  // SetForegroundWindow
+  // PostMessageW(WM_HOTKEY) with the tray window's hot key: the running applet's "free memory
+  // now". False when the message could not be posted.
+  virtual bool PostFreeMemory(WindowId window) = 0;
 };
 
 // True when a window of that class exists; bringForward restores it and brings it to the front
@@ -30,8 +33,16 @@ bool FindRunningInstance(DesktopWindowsPort& desktop, std::u16string_view classN
 enum class StartupSwitch { None, FreeMem, Start };
 StartupSwitch ClassifyStartupArgument(std::u16string_view firstArgument);
 
-// Steps before any window exists: "/freemem" frees memory now and start-up goes on; "/start"
-// with automatic start switched off ends start-up; so does an applet already running. True when
-// the applet is to be set up and run.
-bool PrepareStartup(std::u16string_view firstArgument, const CustomRegistry& settings,
-                    SystemInfoPort& system, LauncherPort& launcher, DesktopWindowsPort& desktop);
+enum class StartupPlan {
+  End,               // an applet runs already, or automatic start is off
+  Run,               // set up the applet and run it
+  RunAndFreeMemory,  // the same, and free memory now once the applet can answer it
+};
+
+// Steps before any window exists. "/freemem" is answered by the applet that runs (it gets the hot
+// key's message) so that the user learns what came of it; without one this applet frees memory
+// once it is up, and when the message cannot be posted memory is freed here at once. "/start"
+// with automatic start switched off ends start-up; so does an applet already running.
+StartupPlan PrepareStartup(std::u16string_view firstArgument, const CustomRegistry& settings,
+                           SystemInfoPort& system, LauncherPort& launcher,
+                           DesktopWindowsPort& desktop);

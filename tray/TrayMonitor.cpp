@@ -9,12 +9,12 @@
 #include "foundation/RAM.h"
 #include "foundation/SettingsTable.h"
 #include "foundation/WindowsVersion.h"
+#include "tray/ReleaseBalloon.h"
 #include "tray/UpdateCheck.h"
 
 namespace {
 
-// The tray window's section in the language file, which holds the balloon's texts.
-constexpr std::u16string_view BalloonSection = u"NBTrayForm";
+using TrayMonitor::CaptionSection;
 constexpr std::u16string_view BalloonTitleKey = u"BalloonTitle";
 constexpr std::u16string_view BalloonHintKey = u"BalloonHint";
 
@@ -69,6 +69,9 @@ void MainTimerTimer(const TrayMonitorPorts& ports, TrayMonitorState& state) noex
       ports.icon.Show();
     }
 
+    // 3a. Reads nothing while no release the user asked for is pending.
+    WatchReleaseRecord(ports, state);
+
     // 4. Update schedule. The counter wraps rather than overflows; it would take 68 years of
     //    ticks without a check.
     state.updateTickCounter =
@@ -95,10 +98,11 @@ void MainTimerTimer(const TrayMonitorPorts& ports, TrayMonitorState& state) noex
             ports.icon.Show();  // the balloon needs an icon to come from
           }
           ports.icon.SetBalloonTitle(
-              GetCaption(settings, ports.resources, BalloonSection, BalloonTitleKey));
+              GetCaption(settings, ports.resources, CaptionSection, BalloonTitleKey));
           ports.icon.SetBalloonText(
-              GetCaption(settings, ports.resources, BalloonSection, BalloonHintKey));
+              GetCaption(settings, ports.resources, CaptionSection, BalloonHintKey));
           ports.icon.ShowBalloon();
+          state.balloon = TrayBalloon::Update;
         }
       }
     }

@@ -1,7 +1,10 @@
 #pragma once
 // The tray applet's once-a-second monitor tick: full-screen report, DefragMemory, icon presence,
-// the update schedule and the usage graph, in that order.
+// the answer to a release the user asked for, the update schedule and the usage graph, in that
+// order.
 #include <cstdint>
+#include <optional>
+#include <string_view>
 
 #include "foundation/ClockPort.h"
 #include "foundation/CustomRegistry.h"
@@ -24,12 +27,25 @@ inline constexpr int32_t FirstUpdateTick = NIMBELLO_FIRST_UPDATE_TICK;
 inline constexpr int32_t UpdateTickLimit = 86399;
 // A check needs an installed version more than this many whole days old.
 inline constexpr int32_t UpdateAgeDays = 30;
+// The tray window's section in the language file, which holds the balloons' texts.
+inline constexpr std::u16string_view CaptionSection = u"NBTrayForm";
 }  // namespace TrayMonitor
+
+// Which balloon a click answers: the updater for the update notice, the main window otherwise.
+enum class TrayBalloon { None, Update, Release };
+
+// A release the user asked for whose record has not arrived yet.
+struct PendingRelease {
+  uint64_t previousTime = 0;  // LastRelease's Time as it was before the request
+  uint64_t askedTick = 0;     // the tick count of the request
+};
 
 // What one applet keeps from tick to tick for as long as it runs.
 struct TrayMonitorState {
   // Raised by 1 on every tick, back to 0 only when an update check is made.
   int32_t updateTickCounter = TrayMonitor::FirstUpdateTick;
+  std::optional<PendingRelease> pendingRelease;
+  TrayBalloon balloon = TrayBalloon::None;  // the one shown last
 };
 
 // The update exchange as the tick uses it; the program answers with CheckForUpdate.

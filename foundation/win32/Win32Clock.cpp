@@ -112,6 +112,12 @@ LocaleDateFormats Win32Clock::DateFormats() {
   return formats;
 }
 
+uint64_t Win32Clock::UtcFileTime() {
+  FILETIME now{};
+  GetSystemTimeAsFileTime(&now);
+  return (uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime;
+}
+
 void Win32Clock::Sleep(uint32_t milliseconds) {
   ::Sleep(milliseconds);
 }

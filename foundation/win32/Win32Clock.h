@@ -25,6 +25,7 @@ class Win32Clock : public ClockPort {
 
   uint64_t TickCount64() override;
   LocalDateTime LocalNow() override;
+  uint64_t UtcFileTime() override;
   std::u16string FormatShortDate(const LocalDateTime& when) override;
   std::u16string FormatLongTime(const LocalDateTime& when) override;
   LocaleDateFormats DateFormats() override;

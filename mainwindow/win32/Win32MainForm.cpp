@@ -223,6 +223,14 @@ std::u16string Win32MainForm::LocalDateTimeText(uint64_t fileTime) {
   return ::LocalDateTimeText(fileTime);
 }
 
+bool Win32MainForm::IsWindows64Bit() {
+  return ::IsWindows64Bit();
+}
+
+std::vector<std::byte> Win32MainForm::ReadFileHead(std::u16string_view path, size_t bytes) {
+  return ::ReadFileHead(path, bytes);
+}
+
 void Win32MainForm::DrawItem(const DRAWITEMSTRUCT& item) {
   const int control = static_cast<int>(item.CtlID);
   if (form_.IsColorButton(control)) {

@@ -41,6 +41,8 @@ class Win32MainForm final : private MainFormHost {
   bool IsAppletRunning() override;
   uint64_t CurrentFileTime() override;
   std::u16string LocalDateTimeText(uint64_t fileTime) override;
+  bool IsWindows64Bit() override;
+  std::vector<std::byte> ReadFileHead(std::u16string_view path, size_t bytes) override;
 
   HINSTANCE instance_;
   HWND window_ = nullptr;

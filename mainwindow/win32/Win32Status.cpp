@@ -1,5 +1,7 @@
 #include "mainwindow/win32/Win32Status.h"
 
+#include <vector>
+
 #include "foundation/Constants.h"
 #include "foundation/base/win32/UniqueHandle.h"
 #include "foundation/base/win32/WideText.h"
@@ -33,6 +35,28 @@ ServiceState QueryServiceState() {
 
 bool IsAppletRunning() {
   return FindWindowW(Wide(Constants::TrayFormClass).c_str(), nullptr) != nullptr;
+}
+
+bool IsWindows64Bit() {
+  SYSTEM_INFO native{};
+  GetNativeSystemInfo(&native);
+  return native.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64 ||
+         native.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_ARM64;
+}
+
+std::vector<std::byte> ReadFileHead(std::u16string_view path, size_t bytes) {
+  // Others may hold the file open for anything, an installer replacing it included.
+  HANDLE opened = CreateFileW(Wide(path).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const UniqueKernelHandle file(opened == INVALID_HANDLE_VALUE ? nullptr : opened);
+  std::vector<std::byte> head(file ? bytes : 0);
+  DWORD read = 0;
+  if (file && !ReadFile(file.get(), head.data(), static_cast<DWORD>(head.size()), &read, nullptr)) {
+    read = 0;
+  }
+  head.resize(read);
+  return head;
 }
 
 uint64_t CurrentFileTime() {

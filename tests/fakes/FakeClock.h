@@ -13,6 +13,7 @@ class FakeClock : public ClockPort {
   std::vector<uint64_t> tickSequence;
   bool advanceOnSleep = true;  // a sleep moves the tick count on by its length
   LocalDateTime now{2024, 5, 6, 14, 30, 15, 0};
+  uint64_t utcFileTime = 133'595'000'000'000'000;  // May 2024
   // en-US as Windows gives it.
   LocaleDateFormats formats{u"M/d/yyyy", u"h:mm:ss tt", u"/", u":", u"AM", u"PM"};
   std::vector<uint32_t> sleeps;
@@ -31,6 +32,7 @@ class FakeClock : public ClockPort {
     ++nowReads;
     return now;
   }
+  uint64_t UtcFileTime() override { return utcFileTime; }
   std::u16string FormatShortDate(const LocalDateTime& when) override {
     return FormatPicture(formats.shortDate, when, formats);
   }

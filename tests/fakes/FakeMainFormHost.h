@@ -23,6 +23,8 @@ class FakeMainFormHost : public MainFormHost {
   ServiceState service = ServiceState::Running;
   bool applet = true;
   uint64_t now = 0;
+  bool windows64 = false;
+  std::map<std::u16string, std::vector<std::byte>> files;  // by path
 
   void SetTitle(std::u16string_view text) override { title = text; }
   void SetText(int control, std::u16string_view text) override { texts[control] = text; }
@@ -48,4 +50,12 @@ class FakeMainFormHost : public MainFormHost {
   bool IsAppletRunning() override { return applet; }
   uint64_t CurrentFileTime() override { return now; }
   std::u16string LocalDateTimeText(uint64_t) override { return u"a time"; }
+  bool IsWindows64Bit() override { return windows64; }
+  std::vector<std::byte> ReadFileHead(std::u16string_view path, size_t bytes) override {
+    std::vector<std::byte> head = files[std::u16string(path)];
+    if (head.size() > bytes) {
+      head.resize(bytes);
+    }
+    return head;
+  }
 };

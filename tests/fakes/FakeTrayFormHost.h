@@ -76,6 +76,7 @@ class FakeDesktopWindows : public DesktopWindowsPort {
   std::vector<std::u16string> classes;
   bool failFind = false;
   bool failForeground = false;
+  bool failPost = false;
   int finds = 0;
   std::vector<std::string> log;
 
@@ -100,5 +101,9 @@ class FakeDesktopWindows : public DesktopWindowsPort {
     if (failForeground) {
       throw std::runtime_error("SetForegroundWindow failed");
     }
+  }
+  bool PostFreeMemory(WindowId window) override {
+    log.push_back("Post " + std::to_string(window));
+    return !failPost;
   }
 };

@@ -7,6 +7,8 @@
 #include <functional>
 
 #include "foundation/Constants.h"
+#include "foundation/LastRelease.h"
+#include "foundation/ReleaseHistory.h"
 #include "mainwindow/MainFormIds.h"
 #include "tests/fakes/FakeIconFactory.h"
 #include "tests/fakes/FakeLauncher.h"
@@ -154,6 +156,63 @@ TEST(NimbelloMainForm, LoadEditAndApply) {
     EXPECT_EQ(r.host.closed, c.closed);
     // What was not saved keeps Apply on.
     EXPECT_EQ(r.host.enabled[IDC_APPLY], !c.closed);
+  }
+}
+
+// The worker's line names a 32-bit worker on 64-bit Windows before anything it spares; the last
+// release shows what came back once measured, and the history draws the drop and the regrowth.
+TEST(NimbelloMainForm, ReleaseWorkerView) {
+  // A DOS header whose e_lfanew points at "PE\0\0" and the machine, cut to `size` bytes.
+  const auto image = [](uint16_t machine, size_t size = 0x86, uint8_t lfanew = 0x80) {
+    std::vector<std::byte> bytes(0x86);
+    bytes[0] = std::byte{'M'}, bytes[1] = std::byte{'Z'}, bytes[0x3C] = std::byte{lfanew};
+    bytes[0x80] = std::byte{'P'}, bytes[0x81] = std::byte{'E'};
+    bytes[0x84] = std::byte(machine & 0xFF), bytes[0x85] = std::byte(machine >> 8);
+    bytes.resize(size);
+    return bytes;
+  };
+  struct Case {
+    const char* name;
+    bool windows64;
+    std::vector<std::byte> worker;
+    std::u16string line;
+  };
+  const std::u16string mismatch =
+      u"The release worker is 32-bit; this Windows needs the 64-bit one.";
+  const Case cases[] = {
+      {"32-bit worker, 64-bit Windows", true, image(0x14C), mismatch},
+      {"64-bit worker, 64-bit Windows", true, image(0x8664), u"Spared: none"},
+      {"32-bit worker, 32-bit Windows", false, image(0x14C), u"Spared: none"},
+      {"header cut short", true, image(0x14C, 0x85), u"Spared: none"},
+      {"e_lfanew beyond the file", true, image(0x14C, 0x86, 0xFF), u"Spared: none"},
+      {"no PE signature there", true, image(0x14C, 0x86, 0x7C), u"Spared: none"},
+      {"no worker file", true, {}, u"Spared: none"},
+  };
+  constexpr uint64_t Now = 0x01DB4A2B3C4D5E6Full;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig r;
+    r.resources.Put(u"ENGLISH", ReadShippedFile("English.lng"));
+    r.system.SetMemory(2048 * MB, 512 * MB);
+    r.host.now = Now;
+    r.host.windows64 = c.windows64;
+    r.host.files[u"C:\\Program Files\\Nimbello\\NimbelloDefrag.exe"] = c.worker;
+    LastRelease record{400, 250, 3100, Now - 600'000'000, 9, 2};
+    RecordLastRelease(r.registry, record);
+    r.form.FormCreate();
+    EXPECT_EQ(r.host.texts[IDC_WORKERVALUE], c.line);
+    EXPECT_TRUE(r.host.texts[IDC_LASTRELEASEVALUE].ends_with(u"refused; not measured yet"));
+
+    record.dropped = 300, record.regrown = 100, record.faults = 700, record.window = 60;
+    RecordMeasuredRelease(r.registry, record);
+    AppendReleaseHistory(r.registry, record, Now, 2048 * MB);
+    r.form.MainTimerTimer();
+    EXPECT_TRUE(r.host.texts[IDC_LASTRELEASEVALUE].ends_with(
+        u"; 100 MB came back within a minute (700 faults, 0 from disk)"));
+    const IconPicture* history = r.form.Picture(IDC_HISTORY);
+    ASSERT_NE(history, nullptr);
+    const int32_t x = history->Width() - 2, bottom = history->Height() - 1;
+    EXPECT_NE(history->Pixel(x, bottom), history->Pixel(x, bottom / 2)) << "came back, dropped";
   }
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "foundation/LastRelease.h"
+#include "tests/fakes/FakeClock.h"
 #include "tests/fakes/FakeDesktop.h"
 #include "tests/fakes/FakeIconFactory.h"
 #include "tests/fakes/FakeLauncher.h"
@@ -11,6 +13,7 @@
 #include "tests/fakes/FakeSystemInfo.h"
 #include "tests/fakes/FakeTrayFormHost.h"
 #include "tests/fakes/FakeUpdateCheck.h"
+#include "tests/fakes/ShippedFile.h"
 
 namespace {
 
@@ -263,6 +266,7 @@ class StillClock : public ClockPort {
   int sleeps = 0;
   uint64_t TickCount64() override { return 1000000; }
   LocalDateTime LocalNow() override { return {2026, 12, 9, 12, 0, 0, 0}; }
+  uint64_t UtcFileTime() override { return 134'100'000'000'000'000; }
   std::u16string FormatShortDate(const LocalDateTime&) override { return u"12/9/2026"; }
   std::u16string FormatLongTime(const LocalDateTime&) override { return u"12:00:00 PM"; }
   LocaleDateFormats DateFormats() override { return {u"M/d/yyyy", u"h:mm:ss tt"}; }
@@ -300,6 +304,63 @@ TEST(TrayForm, BalloonClickStartsTheUpdater) {
                 {false, u"C:\\Program Files\\Nimbello\\NimbelloUpdate.exe", u""}}));
   rig.launcher.failStarts = true;
   EXPECT_NO_THROW(rig.form.Icon().OnNotify(0x0405));
+}
+
+// A release the user asks for is answered in a balloon that leads to the main window: what the
+// worker's new record says, or at once why the cool-down ends it. Ticks read no record before it.
+TEST(TrayForm, ReleaseBalloons) {
+  constexpr int64_t Second = 10'000'000;
+  struct Case {
+    const char* what;
+    std::optional<int64_t> lastAgo;  // an earlier record's time before the request
+    std::optional<int> recordAtTick;
+    std::u16string balloon;
+  };
+  const Case cases[] = {
+      {"first release: its record", std::nullopt, 3, u"Freed 321 MB"},
+      {"10.9 s after the last", 109 * Second / 10, 3,
+       u"Memory was freed 10 s ago; try again in 20 s."},
+      {"after a forged future time", -3600 * Second, 1, u"Freed 321 MB"},
+      {"no record within the wait", 60 * Second, 41, u""},
+  };
+  const std::u16string folder = u"C:\\Program Files\\Nimbello\\";
+  for (const auto& c : cases) {
+    Rig rig;
+    rig.resources.Put(u"ENGLISH", ReadShippedFile("English.lng"));
+    FakeDesktop desktop;
+    FakeClock clock;
+    FakeUpdateCheck updates;
+    FakeIconFactory factory;
+    CustomTrayIconImage renderer(factory);
+    rig.form.AttachMonitor(TrayMonitorParts{desktop, clock, updates, renderer});
+    const auto lastReleaseReads = [&] {
+      return std::count_if(rig.registry.log.begin(), rig.registry.log.end(),
+                           [](const auto& a) { return a.path.ends_with(u"lastrelease"); });
+    };
+    rig.form.MainTimerTimer();
+    EXPECT_EQ(lastReleaseReads(), 0) << c.what << ": nothing pending, nothing read";
+    if (c.lastAgo) {
+      RecordLastRelease(
+          rig.registry,
+          {100, 50, 900, clock.utcFileTime - static_cast<uint64_t>(*c.lastAgo), 3, 0});
+    }
+    rig.form.HotKey();
+    EXPECT_EQ(rig.launcher.WorkerArguments().size(), 2u) << c.what << ": the worker decides";
+    for (int tick = 0; tick < 45; ++tick) {
+      if (tick == c.recordAtTick) {
+        RecordLastRelease(rig.registry, {205, 321, 4000, clock.utcFileTime, 7, 1});
+      }
+      rig.form.MainTimerTimer();
+      clock.tickCount += 1000;
+      clock.utcFileTime += Second;
+    }
+    EXPECT_EQ(ToUtf8(rig.form.Icon().Record().balloonText), ToUtf8(c.balloon)) << c.what;
+    rig.launcher.starts.clear();
+    rig.form.Icon().OnNotify(0x0405);
+    const std::u16string opened = c.balloon.empty() ? u"NimbelloUpdate.exe" : u"Nimbello.exe";
+    ASSERT_EQ(rig.launcher.starts.size(), 1u) << c.what;
+    EXPECT_EQ(rig.launcher.starts[0].file, folder + opened) << c.what;
+  }
 }
 
 }  // namespace

@@ -84,31 +84,44 @@ TEST(FindRunningInstance, FindsByClassAndBringsForwardOnlyWhenAsked) {
 
 TEST(PrepareStartup, DecisionTable) {
   enum class Load { Absent, False, True, Text };
+  using enum StartupPlan;
   struct Case {
     const char* what;
     std::u16string argument;
     Load load;
     bool running;
-    bool startsApplet;
-    size_t releases;  // starts of the release worker
-    int finds;        // single-instance tests
+    bool failPost;
+    StartupPlan plan;
+    size_t releases;  // starts of the release worker here
+    std::vector<std::string> log;
   };
+  const std::vector<std::string> find = {"Find TNBTrayForm"};
+  const std::vector<std::string> post = {"Find TNBTrayForm", "Post 1"};
   const Case cases[] = {
-      {"no argument", u"", Load::Absent, false, true, 0, 1},
-      {"no argument, applet running", u"", Load::True, true, false, 0, 1},
-      {"no argument ignores LoadNimbello", u"", Load::False, false, true, 0, 1},
-      {"/freemem, none running", u"/freemem", Load::Absent, false, true, 1, 1},
-      {"/freemem, applet running", u"/freemem", Load::True, true, false, 1, 1},
-      {"/FREEMEM with automatic start off", u"/FREEMEM", Load::False, false, true, 1, 1},
-      {"/FreeMem", u"/FreeMem", Load::True, false, true, 1, 1},
-      {"/start, LoadNimbello absent", u"/start", Load::Absent, false, true, 0, 1},
-      {"/start, LoadNimbello true", u"/start", Load::True, false, true, 0, 1},
-      {"/start, LoadNimbello of another type", u"/start", Load::Text, false, true, 0, 1},
-      {"/start, LoadNimbello false", u"/start", Load::False, false, false, 0, 0},
-      {"/START, LoadNimbello false, applet running", u"/START", Load::False, true, false, 0, 0},
-      {"/start, applet running", u"/start", Load::True, true, false, 0, 1},
-      {"only begins with /freemem", u"/freemem2", Load::False, false, true, 0, 1},
-      {"no slash", u"start", Load::False, false, true, 0, 1},
+      {"no argument", u"", Load::Absent, false, false, Run, 0, find},
+      {"no argument, applet running", u"", Load::True, true, false, End, 0, find},
+      {"no argument ignores LoadNimbello", u"", Load::False, false, false, Run, 0, find},
+      {"/freemem, none running", u"/freemem", Load::Absent, false, false, RunAndFreeMemory, 0,
+       find},
+      {"/freemem, applet running: it answers", u"/freemem", Load::True, true, false, End, 0, post},
+      {"/freemem, the message refused: freed here", u"/freemem", Load::True, true, true, End, 1,
+       post},
+      {"/FREEMEM with automatic start off", u"/FREEMEM", Load::False, false, false,
+       RunAndFreeMemory, 0, find},
+      {"/start, LoadNimbello absent", u"/start", Load::Absent, false, false, Run, 0, find},
+      {"/start, LoadNimbello of another type", u"/start", Load::Text, false, false, Run, 0, find},
+      {"/start, LoadNimbello false", u"/start", Load::False, false, false, End, 0, {}},
+      {"/START, LoadNimbello false, applet running",
+       u"/START",
+       Load::False,
+       true,
+       false,
+       End,
+       0,
+       {}},
+      {"/start, applet running", u"/start", Load::True, true, false, End, 0, find},
+      {"only begins with /freemem", u"/freemem2", Load::False, false, false, Run, 0, find},
+      {"no slash", u"start", Load::False, false, false, Run, 0, find},
   };
   for (const auto& c : cases) {
     FakeRegistry registry;
@@ -129,40 +142,31 @@ TEST(PrepareStartup, DecisionTable) {
     system.memory = MemoryStatus{1024 * MB, 512 * MB};  // 40 % of 1024 MB: one start
     FakeLauncher launcher;
     FakeDesktopWindows desktop;
+    desktop.failPost = c.failPost;
     if (c.running) {
       desktop.classes = {u"TNBTrayForm"};
     }
-    const bool started =
-        PrepareStartup(c.argument, CustomRegistry(registry), system, launcher, desktop);
-    EXPECT_EQ(started, c.startsApplet) << c.what;
+    EXPECT_EQ(PrepareStartup(c.argument, CustomRegistry(registry), system, launcher, desktop),
+              c.plan)
+        << c.what;
     EXPECT_EQ(launcher.WorkerArguments().size(), c.releases) << c.what;
-    EXPECT_EQ(desktop.finds, c.finds) << c.what;
-    for (const auto& line : desktop.log) {
-      EXPECT_EQ(line.rfind("Find", 0), 0u) << c.what << ": the running applet is left untouched";
-    }
+    EXPECT_EQ(desktop.log, c.log) << c.what << ": the running applet is sent no more than that";
   }
 }
 
 TEST(PrepareStartup, FreeMemFailureDoesNotStopStartup) {
   FakeRegistry registry;
+  registry.PutDword(u"MemoryFree", 50);
   FakeSystemInfo system;
   system.memory.reset();  // no memory figures at all
   FakeLauncher launcher;
   launcher.failStarts = true;
   FakeDesktopWindows desktop;
-  EXPECT_TRUE(PrepareStartup(u"/freemem", CustomRegistry(registry), system, launcher, desktop));
-  EXPECT_EQ(desktop.finds, 1);
-}
-
-TEST(PrepareStartup, FreeMemAsksForTheMemoryToFreeShare) {
-  FakeRegistry registry;
-  registry.PutDword(u"MemoryFree", 50);
-  FakeSystemInfo system;
-  system.memory = MemoryStatus{4096 * MB, 100 * MB};
-  FakeLauncher launcher;
-  FakeDesktopWindows desktop;
-  PrepareStartup(u"/freemem", CustomRegistry(registry), system, launcher, desktop);
-  EXPECT_EQ(launcher.WorkerArguments(), (std::vector<std::u16string>{u"1024", u"1024"}));
+  desktop.classes = {u"TNBTrayForm"};
+  desktop.failPost = true;
+  EXPECT_EQ(PrepareStartup(u"/freemem", CustomRegistry(registry), system, launcher, desktop),
+            StartupPlan::End);
+  EXPECT_EQ(launcher.refused.size(), 1u) << "the worker was tried once";
 }
 
 TEST(PrepareStartup, FailingInstanceTestCountsAsNoApplet) {
@@ -172,7 +176,8 @@ TEST(PrepareStartup, FailingInstanceTestCountsAsNoApplet) {
   FakeDesktopWindows desktop;
   desktop.classes = {u"TNBTrayForm"};
   desktop.failFind = true;
-  EXPECT_TRUE(PrepareStartup(u"", CustomRegistry(registry), system, launcher, desktop));
+  EXPECT_EQ(PrepareStartup(u"", CustomRegistry(registry), system, launcher, desktop),
+            StartupPlan::Run);
 }
 
 }  // namespace

@@ -203,6 +203,14 @@ TEST_F(MainWindow, ShowsStoredValuesAndApplyWritesExactlyTheChanges) {
                 .find(L": 800 of 1229 MB freed in 950 ms, 7 trimmed, 2 refused"),
             std::wstring::npos)
       << wine_test::Utf8(program.Text(IDC_LASTRELEASEVALUE));
+  EXPECT_TRUE(program.Text(IDC_LASTRELEASEVALUE).ends_with(L"; not measured yet"));
+  // The prefix is 64-bit: the shipped 32-bit build's worker beside the program is i686 and named
+  // in the status; the x86_64 build's is not.
+  const char* shipped = std::getenv("NIMBELLO_SHIPPED_BIN");
+  EXPECT_EQ(program.Text(IDC_WORKERVALUE),
+            shipped != nullptr && *shipped != '\0'
+                ? L"The release worker is 32-bit; this Windows needs the 64-bit one."
+                : L"Spared: none");
   const Snapshot before = ReadSettings();
 
   program.Type(IDC_MAINTAINEDIT, L"25");

@@ -62,7 +62,8 @@ void Run(int argc, wchar_t** argv) {
   Win32SystemInfo system;
   Win32Launcher launcher;
   Win32DesktopWindows desktop;
-  if (!PrepareStartup(firstArgument, settings, system, launcher, desktop)) {
+  const StartupPlan plan = PrepareStartup(firstArgument, settings, system, launcher, desktop);
+  if (plan == StartupPlan::End) {
     return;
   }
 
@@ -91,6 +92,9 @@ void Run(int argc, wchar_t** argv) {
     }
   });
   form.AttachMonitor(TrayMonitorParts{monitorDesktop, clock, updates, renderer});
+  if (plan == StartupPlan::RunAndFreeMemory) {
+    form.FreeMemPopupClick();  // "/freemem": this applet shows what came of it
+  }
   form.FormCreate();
   window.StartTimer();
   RunMessageLoop();

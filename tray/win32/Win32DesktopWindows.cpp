@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "foundation/base/win32/WideText.h"
+#include "tray/NimbelloTrayForm.h"
 
 std::optional<DesktopWindowsPort::WindowId> Win32DesktopWindows::FindTopLevelWindow(
     std::u16string_view className) {
@@ -19,4 +20,9 @@ void Win32DesktopWindows::RestoreWindow(WindowId window) {
 
 void Win32DesktopWindows::SetForegroundWindow(WindowId window) {
   ::SetForegroundWindow(reinterpret_cast<HWND>(window));
+}
+
+bool Win32DesktopWindows::PostFreeMemory(WindowId window) {
+  return PostMessageW(reinterpret_cast<HWND>(window), WM_HOTKEY, FreeMemHotKeyId,
+                      MAKELPARAM(FreeMemHotKeyModifiers, FreeMemHotKeyKey)) != FALSE;
 }
