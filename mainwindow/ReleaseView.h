@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "foundation/IconPicture.h"
+#include "foundation/base/IconPicture.h"
 #include "foundation/LastRelease.h"
 #include "foundation/ReleaseHistory.h"
 

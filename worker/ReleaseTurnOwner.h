@@ -11,6 +11,11 @@
 
 inline constexpr std::u16string_view TurnFileName = u"NimbelloDefrag.turn";
 
+// Whether an object's owner is SYSTEM or the Administrators, whom no standard user can make the
+// owner of anything: the workers' shared global objects are theirs only then. ownerSid as
+// "S-1-5-18"; nothing when the object has no owner or it could not be read.
+bool IsPrivilegedOwner(std::optional<std::u16string_view> ownerSid);
+
 // Whether an existing turn file is the privileged workers' own: not a reparse point (which would
 // put the lock elsewhere), and owned by SYSTEM, the Administrators or the account the worker runs
 // as (the owner a platform that records no other owner gives every file). ownerSid as "S-1-5-18";

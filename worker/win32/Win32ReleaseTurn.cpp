@@ -29,25 +29,6 @@ constexpr DWORD CountOffset = 8;
 constexpr DWORD PollMilliseconds = 20;
 constexpr DWORD GuardMilliseconds = 2000;
 
-std::optional<std::u16string> SidText(PSID sid) {
-  UniqueLocalMemory text;
-  if (sid == nullptr || !ConvertSidToStringSidW(sid, reinterpret_cast<LPWSTR*>(text.put()))) {
-    return std::nullopt;
-  }
-  return FromWide(static_cast<const wchar_t*>(text.get()));
-}
-
-std::optional<std::u16string> OwnerOf(HANDLE object) {
-  PSID owner = nullptr;
-  UniqueLocalMemory descriptor;
-  if (GetSecurityInfo(object, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
-                      nullptr,
-                      reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.put())) != ERROR_SUCCESS) {
-    return std::nullopt;
-  }
-  return SidText(owner);
-}
-
 std::u16string CurrentAccount() {
   UniqueKernelHandle token;
   alignas(TOKEN_USER) BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE] = {};
@@ -122,7 +103,7 @@ bool Win32ReleaseTurn::JoinFolderTurn() {
   if (!GetFileInformationByHandle(file.get(), &information)) {
     return false;
   }
-  const std::optional<std::u16string> owner = OwnerOf(file.get());
+  const std::optional<std::u16string> owner = OwnerOf(file.get(), SE_FILE_OBJECT);
   if (!IsTurnFile((information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0,
                   owner ? std::optional<std::u16string_view>(*owner) : std::nullopt,
                   CurrentAccount())) {

@@ -15,23 +15,25 @@ namespace {
 // object of the same name is never taken for one of ours.
 constexpr wchar_t GlobalSecurity[] = L"O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)";
 
-std::optional<std::u16string> OwnerOf(HANDLE object) {
-  PSID owner = nullptr;
-  UniqueLocalMemory descriptor;
-  if (GetSecurityInfo(object, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
-                      nullptr, nullptr,
-                      reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.put())) != ERROR_SUCCESS ||
-      owner == nullptr) {
-    return std::nullopt;
-  }
+}  // namespace
+
+std::optional<std::u16string> SidText(PSID sid) {
   UniqueLocalMemory text;
-  if (!ConvertSidToStringSidW(owner, reinterpret_cast<LPWSTR*>(text.put()))) {
+  if (sid == nullptr || !ConvertSidToStringSidW(sid, reinterpret_cast<LPWSTR*>(text.put()))) {
     return std::nullopt;
   }
   return FromWide(static_cast<const wchar_t*>(text.get()));
 }
 
-}  // namespace
+std::optional<std::u16string> OwnerOf(HANDLE object, SE_OBJECT_TYPE type) {
+  PSID owner = nullptr;
+  UniqueLocalMemory descriptor;
+  if (GetSecurityInfo(object, type, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                      reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.put())) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  return SidText(owner);
+}
 
 bool RunsAsAdministrator() {
   BYTE sid[SECURITY_MAX_SID_SIZE];
@@ -59,8 +61,8 @@ UniqueKernelHandle CheckedWorkerObject(HANDLE made, SECURITY_ATTRIBUTES* attribu
   const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
   UniqueKernelHandle object(made);
   if (object && attributes != nullptr && existed) {
-    const std::optional<std::u16string> owner = OwnerOf(object.get());
-    if (!IsTurnOwner(owner ? std::optional<std::u16string_view>(*owner) : std::nullopt)) {
+    const std::optional<std::u16string> owner = OwnerOf(object.get(), SE_KERNEL_OBJECT);
+    if (!IsPrivilegedOwner(owner ? std::optional<std::u16string_view>(*owner) : std::nullopt)) {
       object.reset();
     }
   }

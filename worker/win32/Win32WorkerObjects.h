@@ -4,12 +4,18 @@
 // Administrators; a standard user's workers in the session's own namespace, where no other user
 // can make objects.
 #include <windows.h>
+#include <accctrl.h>
 
+#include <optional>
 #include <string>
 
 #include "foundation/base/win32/UniqueHandle.h"
 
 bool RunsAsAdministrator();
+
+// A SID as text ("S-1-5-18"), and the owner of an object held open; nothing when unreadable.
+std::optional<std::u16string> SidText(PSID sid);
+std::optional<std::u16string> OwnerOf(HANDLE object, SE_OBJECT_TYPE type);
 
 // Security attributes for the global objects, or none for the session's.
 class WorkerObjectSecurity {
