@@ -12,19 +12,21 @@ namespace {
 // A worker waits at most 20 s for its turn and works about 8 s: ten minutes is beyond any run.
 constexpr uint32_t LongestRunMilliseconds = 600000;
 
+// Each figure a REG_DWORD of its own under LastRelease; a refused write changes nothing else.
+void WriteRecordDword(const CustomRegistry& store, std::u16string_view name, uint32_t value) {
+  store.TryWriteSettingInteger(Constants::SettingsRoot, Constants::LastReleaseKey, name,
+                               static_cast<int32_t>(value));
+}
+
 }  // namespace
 
 void RecordLastRelease(RegistryPort& registry, const LastRelease& outcome) {
   const CustomRegistry store(registry);
-  const auto dword = [&](std::u16string_view name, uint32_t value) {
-    store.TryWriteSettingInteger(Constants::SettingsRoot, Constants::LastReleaseKey, name,
-                                 static_cast<int32_t>(value));
-  };
-  dword(Constants::LastReleaseRequested, outcome.requested);
-  dword(Constants::LastReleaseFreed, outcome.freed);
-  dword(Constants::LastReleaseMilliseconds, outcome.milliseconds);
-  dword(Constants::LastReleaseTrimmed, outcome.trimmed);
-  dword(Constants::LastReleaseRefused, outcome.refused);
+  WriteRecordDword(store, Constants::LastReleaseRequested, outcome.requested);
+  WriteRecordDword(store, Constants::LastReleaseFreed, outcome.freed);
+  WriteRecordDword(store, Constants::LastReleaseMilliseconds, outcome.milliseconds);
+  WriteRecordDword(store, Constants::LastReleaseTrimmed, outcome.trimmed);
+  WriteRecordDword(store, Constants::LastReleaseRefused, outcome.refused);
   store.TryWriteSettingQword(Constants::SettingsRoot, Constants::LastReleaseKey,
                              Constants::LastReleaseTime, outcome.time);
   RecordMeasuredRelease(registry, outcome);
@@ -32,18 +34,14 @@ void RecordLastRelease(RegistryPort& registry, const LastRelease& outcome) {
 
 void RecordMeasuredRelease(RegistryPort& registry, const LastRelease& outcome) {
   const CustomRegistry store(registry);
-  const auto dword = [&](std::u16string_view name, uint32_t value) {
-    store.TryWriteSettingInteger(Constants::SettingsRoot, Constants::LastReleaseKey, name,
-                                 static_cast<int32_t>(value));
-  };
   // The window last: a reader that sees it set finds the figures it belongs to.
-  dword(Constants::LastReleaseAvailableBefore, outcome.availableBefore);
-  dword(Constants::LastReleaseAvailableAfter, outcome.availableAfter);
-  dword(Constants::LastReleaseDropped, outcome.dropped);
-  dword(Constants::LastReleaseRegrown, outcome.regrown);
-  dword(Constants::LastReleaseFaults, outcome.faults);
-  dword(Constants::LastReleaseHardFaults, outcome.hardFaults);
-  dword(Constants::LastReleaseWindow, outcome.window);
+  WriteRecordDword(store, Constants::LastReleaseAvailableBefore, outcome.availableBefore);
+  WriteRecordDword(store, Constants::LastReleaseAvailableAfter, outcome.availableAfter);
+  WriteRecordDword(store, Constants::LastReleaseDropped, outcome.dropped);
+  WriteRecordDword(store, Constants::LastReleaseRegrown, outcome.regrown);
+  WriteRecordDword(store, Constants::LastReleaseFaults, outcome.faults);
+  WriteRecordDword(store, Constants::LastReleaseHardFaults, outcome.hardFaults);
+  WriteRecordDword(store, Constants::LastReleaseWindow, outcome.window);
 }
 
 std::optional<LastRelease> ReadLastRelease(RegistryPort& registry, uint64_t nowFileTime,

@@ -209,8 +209,10 @@ def real_worker_record():
     expected = int(w.release_chunks(1, w.host_memory())[0])
     w.check(requested == expected, "the real worker records Requested %r (%d expected)" % (
         requested, expected))
-    w.check(record.get("Time") is not None and record.get("Milliseconds") is not None,
-            "the record has its time and duration: %r" % (record.get("Time"),))
+    # Requested is the record's first value and Time its last: the rest follows within moments.
+    whole = w.wait_until(lambda: record.get("Time") is not None and
+                         record.get("Milliseconds") is not None, 10, 0.5)
+    w.check(whole, "the record has its time and duration: %r" % (record.get("Time"),))
 
 
 def cleanup():
